@@ -1,0 +1,1 @@
+// The exported C functions: written with the boundary.

@@ -1,0 +1,141 @@
+# Shared by scripts/test and the other scripts: building a preset, running
+# test binaries natively or under Wine, and counting the outcome.
+
+passed=0
+failed=0
+failures=()
+jobs=$(nproc 2>/dev/null || echo 2)
+
+section() { printf '\n=== %s\n' "$*"; }
+
+record_failure() {
+  failed=$((failed + 1))
+  failures+=("$1")
+  echo "FAILED: $1"
+}
+
+build_preset() {
+  local preset=$1 log="$root/build/$1.log"
+  mkdir -p "$root/build"
+  if ! cmake --preset "$preset" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    return 1
+  fi
+  if ! cmake --build --preset "$preset" -j "$jobs" >>"$log" 2>&1; then
+    grep -E 'error|Error|FAILED' "$log" | head -n 40
+    return 1
+  fi
+}
+
+# Adds a gtest binary's counts from its output ($2: the output file).
+count_gtest() {
+  local name=$1 out=$2 p f
+  p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$out" | tail -n 1)
+  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$out" | tail -n 1)
+  p=${p:-0}
+  f=${f:-0}
+  passed=$((passed + p))
+  if [ "$f" -gt 0 ]; then
+    failed=$((failed + f))
+    failures+=("$name: $f test(s)")
+    grep -E '^\[  FAILED  \] [A-Za-z]' "$out" | sort -u | head -n 40
+  fi
+  echo "$name: $p passed, $f failed"
+}
+
+# Runs one gtest binary with a command prefix (empty natively, wine elsewhere).
+run_gtest() {
+  local name=$1
+  shift
+  local out
+  out=$(mktemp)
+  "$@" --gtest_brief=1 >"$out" 2>&1
+  local rc=$?
+  if [ $rc -ne 0 ] && ! grep -q '^\[  FAILED  \]' "$out"; then
+    tail -n 60 "$out"
+    record_failure "$name exited with $rc"
+  fi
+  count_gtest "$name" "$out"
+  rm -f "$out"
+}
+
+test_binaries() {
+  local dir=$1
+  find "$dir" -maxdepth 1 -type f \( -name '*_tests' -o -name '*_tests.exe' \) | sort
+}
+
+run_native_tests() {
+  local config=$1 bin
+  section "$config: tests"
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  for bin in $(test_binaries "$root/build/$config/bin"); do
+    (cd "$root/build/$config/bin" && run_gtest "$config/$(basename "$bin")" "$bin")
+  done
+}
+
+wine_binary() {
+  command -v wine64 2>/dev/null || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || command -v wine
+}
+
+# One private Wine prefix per run, inside the build tree.
+prepare_wine_prefix() {
+  local config=$1
+  export WINEPREFIX="$root/build/$config/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  "$(wine_binary)" wineboot -i >/dev/null 2>&1
+  "$(dirname "$(wine_binary)")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
+}
+
+run_wine_tests() {
+  local config=$1 bin wine
+  section "$config: tests under Wine"
+  wine=$(wine_binary)
+  prepare_wine_prefix "$config"
+  for bin in $(test_binaries "$root/build/$config/bin"); do
+    (cd "$root/build/$config/bin" && run_gtest "$config/$(basename "$bin")" "$wine" "$bin")
+  done
+}
+
+# The product DLL: exactly the exported names of api/ravenlink.def, and
+# imports from system DLLs (and the inventory library) only.
+run_product_checks() {
+  local config=$1 dll="$root/build/$1/bin/ravenlink.dll"
+  section "$config: product checks"
+  local objdump=i686-w64-mingw32-objdump
+  local expected actual
+  expected=$(sed -n '/^EXPORTS/,$p' "$root/api/ravenlink.def" | tail -n +2 | awk 'NF {print $1}' | sort)
+  actual=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -n 's/^\s*\[ *[0-9]*\] \(.*\)$/\1/p' | sort)
+  if [ "$(echo "$expected" | wc -l)" -eq 45 ] && [ "$expected" = "$actual" ]; then
+    passed=$((passed + 1))
+    echo "exports: the 45 names, nothing else"
+  else
+    diff <(echo "$expected") <(echo "$actual") | head -n 20
+    record_failure "$config exports"
+  fi
+  local allowed='^(KERNEL32|USER32|ADVAPI32|OLEAUT32|WININET|msvcrt|ZEBSystemUtility)\.dll$'
+  local imports bad
+  imports=$($objdump -p "$dll" | sed -n 's/^\s*DLL Name: //p')
+  bad=$(echo "$imports" | grep -viE "$allowed")
+  if [ -z "$bad" ]; then
+    passed=$((passed + 1))
+    echo "imports: $(echo $imports)"
+  else
+    echo "unexpected imports: $bad"
+    record_failure "$config imports"
+  fi
+}
+
+summary() {
+  echo
+  if [ ${#failures[@]} -gt 0 ]; then
+    echo "Failures:"
+    printf '  %s\n' "${failures[@]}"
+  fi
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
