@@ -14,6 +14,7 @@
 #include <oleauto.h>
 #include <wininet.h>
 #include <process.h>
+#include <sysinfoapi.h>
 #endif
 
 #include <cstdint>

@@ -159,7 +159,7 @@ LANGID GetUserDefaultUILanguage(void);
 LANGID GetSystemDefaultUILanguage(void);
 LANGID GetUserDefaultLangID(void);
 
-// Modules.
+// Modules (dlopen).
 HMODULE LoadLibraryW(LPCWSTR name);
 void* GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
