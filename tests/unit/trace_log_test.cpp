@@ -6,12 +6,13 @@
 #include <string>
 
 #include "foundation/utf16.h"
-#include "foundation_temp_dir.h"
+#include "foundation_test_files.h"
+#include "support/temp_dir.h"
 
 namespace {
 
+using foundation_test::LibraryPath;
 using foundation_test::ReadBytes;
-using foundation_test::TempDir;
 using foundation_test::WriteBytes;
 
 const std::string kBom("\xFF\xFE");
@@ -38,7 +39,7 @@ std::string MaskedText(const std::string& bytes) {
 TEST(TraceLogTest, NewFileGetsMarkTitleEntriesAndSummary) {
   TempDir dir;
   {
-    WsLog log(dir.Library("trace.log"));
+    WsLog log(LibraryPath(dir.path() / "trace.log"));
     log.SetEnabled(true);
     log.SetSummary(true);
     log.Start(L"WsHttp Library", false);
@@ -49,21 +50,21 @@ TEST(TraceLogTest, NewFileGetsMarkTitleEntriesAndSummary) {
   }
   // Without timestamps: line feeds only, no prefixes anywhere.
   EXPECT_EQ(
-      ReadBytes(dir.Path() / "trace.log"),
+      ReadBytes(dir.path() / "trace.log"),
       kBom + Utf16("WsHttp Library\n" + kSeparator + "\n<WsHttpSession::Submit>\n\tinner\n" +
                    "**ERROR: failed\n" + kSeparator + "\n***SUMMARY***\n" + kSeparator + "\n"));
 }
 
 TEST(TraceLogTest, TimestampsPrefixEntriesButNotTheTitle) {
   TempDir dir;
-  WsLog log(dir.Library("trace.log"));
+  WsLog log(LibraryPath(dir.path() / "trace.log"));
   log.SetTimestamps(true);
   log.SetSummary(true);
   log.Start(L"Title", true);
   log.WriteEntry(L"entry");
   log.WriteError(L"bad");
   log.Close();
-  EXPECT_EQ(MaskedText(ReadBytes(dir.Path() / "trace.log")),
+  EXPECT_EQ(MaskedText(ReadBytes(dir.path() / "trace.log")),
             "Title\n" + kSeparator + "\n[T]: entry\n[T]: **ERROR: bad\n" + kSeparator +
                 "\n[T]: ***SUMMARY***\n" + kSeparator + "\n");
 }
@@ -71,32 +72,32 @@ TEST(TraceLogTest, TimestampsPrefixEntriesButNotTheTitle) {
 TEST(TraceLogTest, AppendingKeepsTheFileAndAddsNoSecondMark) {
   TempDir dir;
   const std::string earlier = kBom + Utf16("earlier run\n");
-  WriteBytes(dir.Path() / "trace.log", earlier);
-  WsLog log(dir.Library("trace.log"));
+  WriteBytes(dir.path() / "trace.log", earlier);
+  WsLog log(LibraryPath(dir.path() / "trace.log"));
   log.Start(L"Title", true);
   log.WriteEntry(L"entry");
   log.Close();  // summary off: nothing more
-  EXPECT_EQ(ReadBytes(dir.Path() / "trace.log"),
+  EXPECT_EQ(ReadBytes(dir.path() / "trace.log"),
             earlier + Utf16("Title\n" + kSeparator + "\nentry\n"));
 }
 
 TEST(TraceLogTest, UnopenableFileLosesWritesSilently) {
   TempDir dir;
-  WsLog log(dir.Library() + L"\\missing\\trace.log");
+  WsLog log(LibraryPath(dir.path()) + L"\\missing\\trace.log");
   EXPECT_FALSE(log.Open(true));
   log.SetSummary(true);
   log.WriteEntry(L"lost");
   log.Close();
-  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
 }
 
 TEST(TraceLogTest, NonAsciiTextIsWrittenAsUtf16) {
   TempDir dir;
-  FileWriter writer(dir.Library("plain.log"));
+  FileWriter writer(LibraryPath(dir.path() / "plain.log"));
   ASSERT_TRUE(writer.Open(false));
   writer.WriteLine(L"\u00E9\u20AC");
   writer.Close();
-  EXPECT_EQ(ReadBytes(dir.Path() / "plain.log"), kBom + std::string("\xE9\0\xAC\x20\n\0", 6));
+  EXPECT_EQ(ReadBytes(dir.path() / "plain.log"), kBom + std::string("\xE9\0\xAC\x20\n\0", 6));
 }
 
 }  // namespace
