@@ -7,6 +7,7 @@
 
 #include "foundation/utf16.h"
 #include "foundation_test_files.h"
+#include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -98,6 +99,97 @@ TEST(TraceLogTest, NonAsciiTextIsWrittenAsUtf16) {
   writer.WriteLine(L"\u00E9\u20AC");
   writer.Close();
   EXPECT_EQ(ReadBytes(dir.path() / "plain.log"), kBom + std::string("\xE9\0\xAC\x20\n\0", 6));
+}
+
+// The trace switch naming logPath, as a .reg text.
+std::wstring SwitchOn(const WsString& logPath) {
+  std::wstring escaped;
+  for (wchar_t c : logPath) {
+    if (c == L'\\' || c == L'"') escaped += L'\\';
+    escaped += c;
+  }
+  return L"Windows Registry Editor Version 5.00\n\n"
+         L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\n"
+         L"\"qvwshttplogging\"=\"" +
+         escaped + L"\"\n";
+}
+
+const std::wstring kSwitchKeyOnly =
+    L"Windows Registry Editor Version 5.00\n\n"
+    L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\n"
+    L"\"other\"=\"x\"\n";
+
+TEST(SharedTraceLogTest, TwoUsersShareOneLogAndTheLastWritesTheSummary) {
+  TempDir dir;
+  const std::filesystem::path file = dir.path() / "trace.log";
+  ScopedRegistry registry(SwitchOn(LibraryPath(file)));
+  ASSERT_FALSE(IsLogging());
+
+  LogOpen();
+  LogOpen();
+  EXPECT_TRUE(IsLogging());
+  LogWrite(L"<WsHttpSession::Submit>");
+  LogError(L"no answer");
+  LogRelease();  // one user is left: the log stays open
+  EXPECT_TRUE(IsLogging());
+  LogWrite(L"\tlast");
+  LogRelease();
+  EXPECT_FALSE(IsLogging());
+  LogWrite(L"after the last user: dropped");
+
+  const std::string firstRun = "WsHttp Library\n" + kSeparator +
+                               "\n[T]: <WsHttpSession::Submit>\n[T]: **ERROR: no answer\n"
+                               "[T]: \tlast\n" +
+                               kSeparator + "\n[T]: ***SUMMARY***\n" + kSeparator + "\n";
+  std::string bytes = ReadBytes(file);
+  EXPECT_EQ(bytes.substr(0, 2), kBom);
+  EXPECT_EQ(MaskedText(bytes), firstRun);
+
+  // A later run appends its block; a second mark would show as '?'.
+  LogOpen();
+  LogWrite(L"second run");
+  LogRelease();
+  EXPECT_EQ(MaskedText(ReadBytes(file)), firstRun + "WsHttp Library\n" + kSeparator +
+                                             "\n[T]: second run\n" + kSeparator +
+                                             "\n[T]: ***SUMMARY***\n" + kSeparator + "\n");
+}
+
+TEST(SharedTraceLogTest, TracingStaysOffWithoutTheSwitch) {
+  TempDir dir;
+  const std::wstring fixtures[] = {
+      kSwitchKeyOnly,                              // key without the value
+      L"Windows Registry Editor Version 5.00\n\n"  // no key at all
+      L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\RavenlinkFoundationTest\\Unrelated]\n",
+  };
+  for (const std::wstring& fixture : fixtures) {
+    ScopedRegistry registry(fixture);
+    LogOpen();
+    EXPECT_FALSE(IsLogging());
+    LogWrite(L"dropped");
+    LogError(L"dropped");
+    LogRelease();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(SharedTraceLogTest, AUserArrivingWhileTracingIsOffReadsTheSwitchAgain) {
+  TempDir dir;
+  const std::filesystem::path file = dir.path() / "trace.log";
+  ScopedRegistry registry(kSwitchKeyOnly);
+  LogOpen();  // first user: the switch is off
+  EXPECT_FALSE(IsLogging());
+
+  registry.Replace(SwitchOn(LibraryPath(file)));
+  LogOpen();  // second user: the switch is read again and now names a file
+  EXPECT_TRUE(IsLogging());
+  LogWrite(L"entry");
+  LogRelease();  // two users were counted: the log stays
+  EXPECT_TRUE(IsLogging());
+  LogRelease();
+  EXPECT_FALSE(IsLogging());
+  EXPECT_EQ(MaskedText(ReadBytes(file)), "WsHttp Library\n" + kSeparator + "\n[T]: entry\n" +
+                                             kSeparator + "\n[T]: ***SUMMARY***\n" + kSeparator +
+                                             "\n");
 }
 
 }  // namespace
