@@ -88,6 +88,10 @@ TEST(RegistryTest, ReadDwordAndBool) {
     EXPECT_EQ(RegReadBool(c.key, c.value, flag, HKEY_LOCAL_MACHINE), c.ok) << c.value;
     EXPECT_EQ(flag, c.flag) << c.value;
   }
+  // DWORD is another type than uint32_t on Windows; both read alike.
+  DWORD dword = 0;
+  EXPECT_TRUE(RegReadDword(kValues, L"Dword", dword, HKEY_LOCAL_MACHINE));
+  EXPECT_EQ(dword, 42u);
   // Any type reads as a number from its first bytes: a text is true.
   bool flag = false;
   EXPECT_TRUE(RegReadBool(kValues, L"Text", flag, HKEY_LOCAL_MACHINE));
