@@ -44,15 +44,6 @@ TEST(VersionNumberTest, ParsesLikeScanfOfFourUnsignedNumbers) {
   }
 }
 
-TEST(VersionNumberTest, MajorMinorConstructor) {
-  VersionNumber v(6, 1);
-  EXPECT_EQ(v.count, 2);
-  EXPECT_EQ(v.ToString(false), WsString(L"6.1"));
-  EXPECT_EQ(v.First(), 6u);
-  EXPECT_EQ(VersionNumber().count, 0);
-  EXPECT_EQ(VersionNumber().ToString(false), WsString(L""));
-}
-
 TEST(VersionNumberTest, ComparesFourthFieldBeforeThird) {
   struct Case {
     const wchar_t* a;
@@ -78,7 +69,7 @@ TEST(VersionNumberTest, ComparesFourthFieldBeforeThird) {
 }
 
 TEST(VersionNumberTest, EqualVersionsShareOneKeyInSortedContainers) {
-  std::set<VersionNumber> versions{VersionNumber(L"1.2"), VersionNumber(L"1.2.0.0"),
+  std::set<VersionNumber> versions{VersionNumber(1, 2), VersionNumber(L"1.2.0.0"),
                                    VersionNumber(L"1.2.4.99"), VersionNumber(L"1.2.3.100")};
   ASSERT_EQ(versions.size(), 3u);
   auto it = versions.begin();

@@ -221,9 +221,4 @@ TEST(WsStringTest, ToVariantReplacesTheVariantsText) {
   VariantClear(&variant);
 }
 
-TEST(WsStringTest, EmptyStringIsOneSharedValue) {
-  EXPECT_EQ(&EmptyString(), &EmptyString());
-  EXPECT_TRUE(EmptyString().empty());
-}
-
 }  // namespace
