@@ -80,6 +80,13 @@ TEST(TraceLogTest, AppendingKeepsTheFileAndAddsNoSecondMark) {
   log.Close();  // summary off: nothing more
   EXPECT_EQ(ReadBytes(dir.path() / "trace.log"),
             earlier + Utf16("Title\n" + kSeparator + "\nentry\n"));
+
+  // Replacing an existing file empties it, and the file existed: no mark.
+  FileWriter replacing(LibraryPath(dir.path() / "trace.log"));
+  ASSERT_TRUE(replacing.Open(false));
+  replacing.WriteLine(L"new");
+  replacing.Close();
+  EXPECT_EQ(ReadBytes(dir.path() / "trace.log"), Utf16("new\n"));
 }
 
 TEST(TraceLogTest, UnopenableFileLosesWritesSilently) {
