@@ -59,6 +59,15 @@ run_gtest() {
   rm -f "$out"
 }
 
+# Runs a command in a directory without a subshell, so counts survive.
+in_dir() {
+  local dir=$1
+  shift
+  pushd "$dir" >/dev/null || return 1
+  "$@"
+  popd >/dev/null || true
+}
+
 test_binaries() {
   local dir=$1
   find "$dir" -maxdepth 1 -type f \( -name '*_tests' -o -name '*_tests.exe' \) | sort
@@ -70,7 +79,7 @@ run_native_tests() {
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   for bin in $(test_binaries "$root/build/$config/bin"); do
-    (cd "$root/build/$config/bin" && run_gtest "$config/$(basename "$bin")" "$bin")
+    in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$bin"
   done
 }
 
@@ -96,7 +105,7 @@ run_wine_tests() {
   wine=$(wine_binary)
   prepare_wine_prefix "$config"
   for bin in $(test_binaries "$root/build/$config/bin"); do
-    (cd "$root/build/$config/bin" && run_gtest "$config/$(basename "$bin")" "$wine" "$bin")
+    in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$wine" "$bin"
   done
 }
 
