@@ -249,7 +249,8 @@ Inventory ParseInventory(const std::string& text, std::string& problems) {
 
 Inventory LoadInventory() {
   const char* variable = std::getenv(kInventoryVariable);
-  const std::string path = (variable != nullptr && *variable != '\0') ? variable : kDefaultInventoryFile;
+  const std::string path =
+      (variable != nullptr && *variable != '\0') ? variable : kDefaultInventoryFile;
   std::ifstream file(path, std::ios::binary);
   if (!file) return Inventory();
   std::ostringstream content;

@@ -33,15 +33,21 @@ std::wstring& CallLogText() {
 
 const wchar_t kEmpty[] = L"";
 
-void Log(const wchar_t* name) { Calls().emplace_back(name); }
+void Log(const wchar_t* name) {
+  Calls().emplace_back(name);
+}
 
 void Log(const wchar_t* name, const std::wstring& argument) {
   Calls().push_back(std::wstring(name) + L"(" + argument + L")");
 }
 
-void Log(const wchar_t* name, int index) { Log(name, std::to_wstring(index)); }
+void Log(const wchar_t* name, int index) {
+  Log(name, std::to_wstring(index));
+}
 
-std::wstring Argument(const wchar_t* text) { return text != nullptr ? text : L"<null>"; }
+std::wstring Argument(const wchar_t* text) {
+  return text != nullptr ? text : L"<null>";
+}
 
 int Count(const std::optional<int>& scripted, size_t records) {
   return scripted ? *scripted : static_cast<int>(records);
