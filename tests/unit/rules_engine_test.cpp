@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "foundation/trace_log.h"
+#include "foundation/utf16.h"
 #include "foundation/ws_status.h"
 #include "rules_inventory_fixture.h"
+#include "support/registry_fixture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -610,6 +616,75 @@ TEST(MsiConditionCacheTest, OpenAndRunFailuresAbortTheBatch) {
     EXPECT_EQ(log.substr(log.rfind(L'\n', log.size() - 2) + 1).rfind(c.lastCall, 0), 0u) << c.name;
     EXPECT_FALSE(msi.Result(L"Installed")) << c.name;
   }
+}
+
+// Occurrences of needle in text.
+size_t Count(const std::wstring& text, const std::wstring& needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(MsiConditionCacheTest, FailuresOfSingleConditionsAreTracedOnce) {
+  TempDir logDir;
+  const std::filesystem::path logPath = logDir.path() / "trace.log";
+  WsString regPath(logPath.wstring());
+  regPath.ReplaceAll(L"\\", L"\\\\");
+  ScopedRegistry registry(
+      L"Windows Registry Editor Version 5.00\r\n\r\n"
+      L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\r\n"
+      L"\"qvwshttplogging\"=\"" +
+      regPath + L"\"\r\n");
+  InventoryFixture inventory;
+  inventory.Write(R"(
+[condition]
+Text = Error('x')
+Evaluate = 3
+[condition]
+Text = Two
+Evaluate = 2
+[condition]
+Text = Unknown {0} property
+Add = 1603
+Evaluate = 1
+)");
+
+  LogOpen();
+  ASSERT_TRUE(IsLogging());
+  {
+    RulesEngine engine(0);
+    MsiConditionCache& msi = engine.MsiConditions();
+    msi.SetPath(inventory.CreateModule());
+    for (int entry = 0; entry < 3; ++entry) {
+      msi.Register(L"Error('x')");
+      msi.Register(L"Two");
+      msi.Register(L"Unknown {0} property");
+    }
+    msi.Run();
+    msi.Register(L"Error('x')");
+    msi.Run();
+    EXPECT_FALSE(msi.Result(L"Error('x')"));
+    EXPECT_FALSE(msi.Result(L"Two"));
+    EXPECT_TRUE(msi.Result(L"Unknown {0} property"));
+  }
+  LogRelease();
+
+  std::ifstream file(logPath, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::wstring log = FromUtf16LE(bytes.data(), bytes.size());
+  EXPECT_EQ(Count(log,
+                  L"]: **ERROR: QVPaths_EvaluateCondition returned an error for condition: "
+                  L"Error('x')\n"),
+            1u)
+      << Narrow(log);
+  EXPECT_EQ(Count(log,
+                  L"]: **ERROR: QVPaths_AddRequestedPathsFromCondition('Unknown {0} "
+                  L"property') returned error code 1603\n"),
+            1u)
+      << Narrow(log);
+  EXPECT_EQ(Count(log, L"**ERROR: "), 2u) << Narrow(log);
 }
 
 }  // namespace
