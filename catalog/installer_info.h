@@ -88,8 +88,11 @@ class MetaInstallerInfo : public InstallerInfo {
 
 // The version of a package: a text, or one of the two open ends of a range.
 // A lowest version is below every text version and a highest version above
-// every text version. Text versions order like Debian package versions, except
-// that a version without a revision is below the same version with any.
+// every text version. Text versions compare as [epoch:]upstream[-revision]:
+// epochs as numbers, then the upstream parts, then the revisions, where a
+// version without a revision is below the same version with any. Within a
+// part, digit runs compare as numbers, "~" sorts before everything (even the
+// end of the text) and letters before punctuation.
 class PackageVersion {
  public:
   PackageVersion() = default;

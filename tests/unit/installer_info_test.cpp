@@ -127,7 +127,7 @@ struct OrderCase {
   int expected;  // sign of Compare(a, b)
 };
 
-TEST(PackageVersionTest, CompareOrdersLikeDebianVersionsWithRevisionsAboveNone) {
+TEST(PackageVersionTest, CompareOrdersEpochUpstreamAndRevision) {
   const std::vector<OrderCase> cases = {
       {L"1.0", L"1.0", 0},
       {L"1.0~rc1", L"1.0", -1},
