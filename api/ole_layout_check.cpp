@@ -15,6 +15,7 @@ static_assert(alignof(caller_view::VARIANT) == alignof(VARIANT));
 static_assert(offsetof(caller_view::VARIANT, vt) == offsetof(VARIANT, vt));
 static_assert(sizeof(caller_view::VARIANT::vt) == sizeof(VARIANT::vt));
 static_assert(offsetof(caller_view::VARIANT, bstrVal) == offsetof(VARIANT, bstrVal));
-static_assert(caller_view::VT_EMPTY == VT_EMPTY && caller_view::VT_BSTR == VT_BSTR);
+static_assert(int{caller_view::VT_EMPTY} == int{VT_EMPTY} &&
+              int{caller_view::VT_BSTR} == int{VT_BSTR});
 static_assert(sizeof(caller_view::OLECHAR) == sizeof(OLECHAR));
 #endif
