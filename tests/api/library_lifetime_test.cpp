@@ -24,6 +24,12 @@ class FreshLibrary : public ::testing::Test {
     ASSERT_TRUE(open && open2 && close && discarded);
   }
 
+  // The first session of a copy also creates the module's lasting state.
+  int OpenFirst() {
+    LeakCheckPause pause;
+    return Open();
+  }
+
   int Open() {
     int handle = -1;
     EXPECT_EQ(open(L"LifetimeTest", L"1.0", L"TESTWRAP", L"2.0", 9, &handle), RAVENLINK_OK);
@@ -42,7 +48,7 @@ class FreshLibrary : public ::testing::Test {
 };
 
 TEST_F(FreshLibrary, HandlesCountFromOneAndAreNeverReused) {
-  EXPECT_EQ(Open(), 1);
+  EXPECT_EQ(OpenFirst(), 1);
   EXPECT_EQ(Open(), 2);
   EXPECT_EQ(Open(), 3);
   EXPECT_EQ(close(2), RAVENLINK_OK);
@@ -62,17 +68,17 @@ TEST_F(FreshLibrary, FailedOpenUsesNoHandle) {
   EXPECT_EQ(open2(nullptr, L"1", L"", -1, L"W", L"1", 9, 0, &handle), RAVENLINK_FAILED);
   EXPECT_EQ(open(L"A", L"1", L"W", nullptr, 9, &handle), RAVENLINK_FAILED);
   EXPECT_EQ(handle, -1);
-  EXPECT_EQ(Open(), 1);
+  EXPECT_EQ(OpenFirst(), 1);
 }
 
 TEST_F(FreshLibrary, UnloadDestroysOpenSessions) {
-  Open();
+  OpenFirst();
   Open();
   const int closed = Open();
   Open();
   ASSERT_EQ(close(closed), RAVENLINK_OK);
-  // No close for the others: unloading destroys them. A leak shows under the
-  // leak checker, a crash here.
+  // No close for the others: unloading destroys them. Sessions left behind
+  // show under the leak checker of the sanitizer build; a crash shows here.
   EXPECT_TRUE(library->Unload());
 
   std::string error;
@@ -80,7 +86,10 @@ TEST_F(FreshLibrary, UnloadDestroysOpenSessions) {
   ASSERT_TRUE(again) << error;
   auto openAgain = again->Function<decltype(WsRavenlinkOpen2)>("WsRavenlinkOpen2");
   int handle = -1;
-  ASSERT_EQ(openAgain(L"A", L"1", L"", 0, L"W", L"1", 9, 2, &handle), RAVENLINK_OK);
+  {
+    LeakCheckPause pause;
+    ASSERT_EQ(openAgain(L"A", L"1", L"", 0, L"W", L"1", 9, 2, &handle), RAVENLINK_OK);
+  }
   EXPECT_EQ(handle, 1);
   EXPECT_TRUE(again->Unload());
 }

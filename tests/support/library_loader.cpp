@@ -3,6 +3,11 @@
 #include <atomic>
 #include <system_error>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define RAVENLINK_TEST_LSAN 1
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -97,3 +102,15 @@ bool LoadedLibrary::Unload() {
 LoadedLibrary::AnyFunction LoadedLibrary::Symbol(const char* name) const {
   return module_ == nullptr ? nullptr : FindSymbol(module_, name);
 }
+
+#ifdef RAVENLINK_TEST_LSAN
+LeakCheckPause::LeakCheckPause() {
+  __lsan_disable();
+}
+LeakCheckPause::~LeakCheckPause() {
+  __lsan_enable();
+}
+#else
+LeakCheckPause::LeakCheckPause() = default;
+LeakCheckPause::~LeakCheckPause() = default;
+#endif
