@@ -91,6 +91,6 @@ class WsRavenlinkManager : public WsGenericManager<WsRavenlinkSession> {
             int languageId, int flags, int* handle) noexcept;
 };
 
-// The one manager of the process: built when the library loads, destroyed
-// (with the sessions still open) when it unloads.
+// The one manager of the process: built before the first export runs,
+// destroyed (with the sessions still open) when the library unloads.
 WsRavenlinkManager& RavenlinkManager();

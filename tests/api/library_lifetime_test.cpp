@@ -4,11 +4,56 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "support/library_loader.h"
+#include "support/registry_fixture.h"
+#include "support/temp_dir.h"
 
 namespace {
+
+// Turns the trace log on, written to `log`.
+std::wstring TracingRegistry(const std::filesystem::path& log) {
+  std::wstring escaped;
+  for (wchar_t c : log.wstring()) {
+    if (c == L'\\') escaped += L'\\';
+    escaped += c;
+  }
+  return L"Windows Registry Editor Version 5.00\n\n"
+         L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\n"
+         L"\"qvwshttplogging\"=\"" +
+         escaped + L"\"\n";
+}
+
+// The lines of a UTF-16LE text file, as ASCII ('?' for anything else).
+std::vector<std::string> ReadUtf16Lines(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> lines(1);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned unit =
+        static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (unit == 0xFEFF && i == 0) continue;
+    if (unit == '\n') {
+      lines.emplace_back();
+    } else {
+      lines.back() += unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+  }
+  return lines;
+}
+
+size_t CountEndingWith(const std::vector<std::string>& lines, const std::string& tail) {
+  return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.size() >= tail.size() &&
+           line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+  });
+}
 
 class FreshLibrary : public ::testing::Test {
  protected:
@@ -92,6 +137,43 @@ TEST_F(FreshLibrary, UnloadDestroysOpenSessions) {
   }
   EXPECT_EQ(handle, 1);
   EXPECT_TRUE(again->Unload());
+}
+
+TEST_F(FreshLibrary, UnloadWithTracingDestroysEverySession) {
+  TempDir dir;
+  const auto log = dir.path() / "trace.log";
+  ScopedRegistry registry(TracingRegistry(log));
+
+  OpenFirst();
+  Open();
+  ASSERT_EQ(close(Open()), RAVENLINK_OK);
+  Open();
+  ASSERT_TRUE(library->Unload());
+
+  const auto lines = ReadUtf16Lines(log);
+  EXPECT_EQ(CountEndingWith(lines, "<WsRavenlinkSession::WsRavenlinkSession>"), 4u);
+  EXPECT_EQ(CountEndingWith(lines, "</WsRavenlinkSession::~WsRavenlinkSession>"), 4u);
+}
+
+// The last session, destroyed at unload, closes the log with its summary
+// block. Disabled: the log's separator text is a function-local static of
+// the trace log, built after the session manager and so destroyed before it
+// at unload; the summary separators come out garbled. Enable once that
+// constant lives for the whole module.
+TEST_F(FreshLibrary, DISABLED_UnloadWithTracingWritesAnIntactSummary) {
+  TempDir dir;
+  const auto log = dir.path() / "trace.log";
+  ScopedRegistry registry(TracingRegistry(log));
+  OpenFirst();
+  ASSERT_TRUE(library->Unload());
+
+  const auto lines = ReadUtf16Lines(log);
+  ASSERT_EQ(CountEndingWith(lines, "***SUMMARY***"), 1u);
+  for (const std::string& line : lines) {
+    if (line.find("---") != std::string::npos) {
+      EXPECT_EQ(line, std::string(48, '-'));
+    }
+  }
 }
 
 }  // namespace
