@@ -142,16 +142,6 @@ TEST_F(ManagerTest, CallPassesArgumentsAndRefusesNulls) {
   EXPECT_EQ(session->lastIndex, 0xFFFFFFFFu);
 }
 
-TEST_F(ManagerTest, CallOnBadHandleTouchesNoSession) {
-  const int h = Open();
-  manager.Close(h);
-  int32_t count = -7;
-  for (int handle : {0, -1, h, h + 1}) {
-    EXPECT_EQ(manager.Call(handle, &FakeSession::Count, &count), 5) << handle;
-  }
-  EXPECT_EQ(count, -7);
-}
-
 TEST(ManagerLifetime, DestructorDestroysOpenSessionsInHandleOrder) {
   CriticalSection lock;
   std::vector<int> destroyed;
@@ -193,17 +183,6 @@ TEST_F(RavenlinkManagerTest, OpenIsOpen2WithTheSubstituteArguments) {
     EXPECT_EQ(s->LanguageId(), 9u);
     EXPECT_EQ(s->Flags(), 0u);
   }
-}
-
-TEST_F(RavenlinkManagerTest, Open2KeepsEveryArgument) {
-  int h = 0;
-  ASSERT_EQ(manager.Open2(L"a", L"b", L"c", 0, L"d", L"e", 1033, 14, &h), 0);
-  const WsRavenlinkSession* s = manager.Lookup(h);
-  EXPECT_EQ(s->Client().reserved, WsString(L"c"));
-  EXPECT_EQ(s->Client().ownTargetOnly, 0);
-  EXPECT_EQ(s->Client().wrapperlib, WsString(L"d"));
-  EXPECT_EQ(s->LanguageId(), 1033u);
-  EXPECT_EQ(s->Flags(), 14u);
 }
 
 TEST_F(RavenlinkManagerTest, FailedOpenWritesNothingAndUsesNoHandle) {
