@@ -4,8 +4,8 @@
 //
 // The library's platform header comes first, so that include/ravenlink.h
 // takes BSTR, VARIANT and HWND from it instead of declaring its own.
-#include "api/session_manager.h"
 #include "compat/win32.h"
+#include "api/session_manager.h"
 #include "ravenlink.h"
 
 namespace {
