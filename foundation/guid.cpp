@@ -1,0 +1,113 @@
+#include "foundation/guid.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/utf16.h"
+
+namespace {
+
+int HexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  return -1;
+}
+
+// Reads `digits` hexadecimal digits at text[pos]; false if any is not one.
+bool ReadHex(const WsString& text, size_t pos, size_t digits, uint32_t& value) {
+  value = 0;
+  for (size_t i = 0; i < digits; ++i) {
+    int d = HexDigit(text[pos + i]);
+    if (d < 0) return false;
+    value = (value << 4) | static_cast<uint32_t>(d);
+  }
+  return true;
+}
+
+// The 32 hexadecimal digits of a normalised GUID text, split 8-4-4-2x8.
+bool ParseDigits(const WsString& normalised, GUID& out) {
+  if (normalised.size() != 32) return false;
+  GUID parsed{};
+  uint32_t field;
+  if (!ReadHex(normalised, 0, 8, field)) return false;
+  parsed.Data1 = field;
+  if (!ReadHex(normalised, 8, 4, field)) return false;
+  parsed.Data2 = static_cast<uint16_t>(field);
+  if (!ReadHex(normalised, 12, 4, field)) return false;
+  parsed.Data3 = static_cast<uint16_t>(field);
+  for (size_t i = 0; i < 8; ++i) {
+    if (!ReadHex(normalised, 16 + 2 * i, 2, field)) return false;
+    parsed.Data4[i] = static_cast<uint8_t>(field);
+  }
+  out = parsed;
+  return true;
+}
+
+}  // namespace
+
+size_t Guid::Normalize(const WsString& text, WsString& normalised) {
+  normalised.clear();
+  normalised.reserve(text.size());
+  for (wchar_t c : text) {
+    if (c == L'-' || c == L'{' || c == L'}' || c == L'(' || c == L')') continue;
+    // Under the default locale only a-z have an upper case.
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    normalised.push_back(c);
+  }
+  return normalised.size();
+}
+
+void Guid::Parse(const WsString& text) {
+  if (text.empty()) {
+    Clear();
+    return;
+  }
+  text_ = text;
+  Normalize(text, normalised_);
+  if (ParseDigits(normalised_, value_)) {
+    notGuid_ = false;
+    normalised_.clear();
+  } else {
+    notGuid_ = true;
+  }
+}
+
+void Guid::Clear() {
+  text_.clear();
+  normalised_.clear();
+  notGuid_ = true;
+}
+
+WsString Guid::ToString() const {
+  if (notGuid_) return text_;
+  char buffer[64];
+  int written = std::snprintf(
+      buffer, sizeof buffer, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+      static_cast<unsigned>(value_.Data1), static_cast<unsigned>(value_.Data2),
+      static_cast<unsigned>(value_.Data3), value_.Data4[0], value_.Data4[1], value_.Data4[2],
+      value_.Data4[3], value_.Data4[4], value_.Data4[5], value_.Data4[6], value_.Data4[7]);
+  if (written < 0) return WsString();
+  return WsString(std::wstring(buffer, buffer + written));
+}
+
+bool operator==(const Guid& a, const Guid& b) {
+  if (a.notGuid_ != b.notGuid_) return false;
+  if (a.notGuid_) return a.normalised_ == b.normalised_;
+  return std::memcmp(&a.value_, &b.value_, sizeof(GUID)) == 0;
+}
+
+bool operator<(const Guid& a, const Guid& b) {
+  if (!a.notGuid_ && !b.notGuid_) {
+    const GUID& x = a.value_;
+    const GUID& y = b.value_;
+    if (x.Data1 != y.Data1) return x.Data1 < y.Data1;
+    if (x.Data2 != y.Data2) return x.Data2 < y.Data2;
+    if (x.Data3 != y.Data3) return x.Data3 < y.Data3;
+    return std::memcmp(x.Data4, y.Data4, sizeof x.Data4) < 0;
+  }
+  if (!a.notGuid_) return true;   // a GUID comes before every text key
+  if (!b.notGuid_) return false;  // a text key never comes before a GUID
+  // By UTF-16 code unit on every build.
+  return CompareUtf16(a.normalised_, b.normalised_) < 0;
+}

@@ -1,0 +1,35 @@
+// Read-only access to registry settings. Every function opens the sub-key for
+// query only (the process's own registry view), reads, and closes it again.
+// Nothing here throws: a key that does not open is reported as false.
+#pragma once
+
+#include <cstdint>
+
+#include "compat/win32.h"
+#include "foundation/ws_string.h"
+
+// Whether the key opens.
+bool RegKeyExists(const WsString& subKey, HKEY root = HKEY_LOCAL_MACHINE);
+// Whether the value can be queried (a value too large for 1024 bytes counts).
+bool RegValueExists(const WsString& subKey, const WsString& valueName,
+                    HKEY root = HKEY_LOCAL_MACHINE);
+// Stores the first four bytes of the value's data whatever its type. True
+// whenever the key opens; a missing value leaves out untouched.
+bool RegReadDword(const WsString& subKey, const WsString& valueName, uint32_t& out,
+                  HKEY root = HKEY_LOCAL_MACHINE);
+// A missing value reads as false; true whenever the key opens.
+bool RegReadBool(const WsString& subKey, const WsString& valueName, bool& out,
+                 HKEY root = HKEY_LOCAL_MACHINE);
+// The value's data as text, up to its first NUL. True whenever the key opens;
+// a missing value leaves out untouched.
+bool RegReadString(const WsString& subKey, const WsString& valueName, WsString& out,
+                   HKEY root = HKEY_LOCAL_MACHINE);
+
+// "SOFTWARE\\Quorvane": the maker's settings under HKEY_LOCAL_MACHINE.
+const WsString& MakerRegistryKey();
+
+// The installed web browser's "Version" text: EmptyString() when its key does
+// not open, an empty text when the value is missing.
+WsString InternetExplorerVersion();
+bool IsInternetExplorer7OrLater();
+bool IsInternetExplorer8OrLater();
