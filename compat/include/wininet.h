@@ -1,7 +1,179 @@
-// WinINet subset over libcurl: written with the transport.
+// The internet client subset the library uses, for systems without Windows:
+// HTTP sessions, connections and requests over libcurl (compat/wininet.cpp).
+// Names, values and layouts are the Windows ones; text is WCHAR (wchar_t).
 #pragma once
 
 #include <windows.h>
 
 typedef void* HINTERNET;
+typedef HINTERNET* LPHINTERNET;
+typedef WORD INTERNET_PORT;
 
+// Open types of InternetOpenW.
+#define INTERNET_OPEN_TYPE_PRECONFIG 0
+#define INTERNET_OPEN_TYPE_DIRECT 1
+#define INTERNET_OPEN_TYPE_PROXY 3
+
+// Ports and services of InternetConnectW.
+#define INTERNET_INVALID_PORT_NUMBER 0
+#define INTERNET_DEFAULT_HTTP_PORT 80
+#define INTERNET_DEFAULT_HTTPS_PORT 443
+#define INTERNET_SERVICE_HTTP 3
+
+// URL schemes reported by InternetCrackUrlW.
+typedef enum {
+  INTERNET_SCHEME_PARTIAL = -2,
+  INTERNET_SCHEME_UNKNOWN = -1,
+  INTERNET_SCHEME_DEFAULT = 0,
+  INTERNET_SCHEME_FTP = 1,
+  INTERNET_SCHEME_GOPHER = 2,
+  INTERNET_SCHEME_HTTP = 3,
+  INTERNET_SCHEME_HTTPS = 4,
+  INTERNET_SCHEME_FILE = 5,
+} INTERNET_SCHEME;
+
+typedef struct {
+  DWORD dwStructSize;
+  LPWSTR lpszScheme;
+  DWORD dwSchemeLength;
+  INTERNET_SCHEME nScheme;
+  LPWSTR lpszHostName;
+  DWORD dwHostNameLength;
+  INTERNET_PORT nPort;
+  LPWSTR lpszUserName;
+  DWORD dwUserNameLength;
+  LPWSTR lpszPassword;
+  DWORD dwPasswordLength;
+  LPWSTR lpszUrlPath;
+  DWORD dwUrlPathLength;
+  LPWSTR lpszExtraInfo;
+  DWORD dwExtraInfoLength;
+} URL_COMPONENTSW, *LPURL_COMPONENTSW;
+
+typedef struct _INTERNET_BUFFERSW {
+  DWORD dwStructSize;
+  struct _INTERNET_BUFFERSW* Next;
+  LPCWSTR lpcszHeader;
+  DWORD dwHeadersLength;
+  DWORD dwHeadersTotal;
+  LPVOID lpvBuffer;
+  DWORD dwBufferLength;
+  DWORD dwBufferTotal;
+  DWORD dwOffsetLow;
+  DWORD dwOffsetHigh;
+} INTERNET_BUFFERSW, *LPINTERNET_BUFFERSW;
+
+// Request flags (HttpOpenRequestW).
+#define INTERNET_FLAG_RELOAD 0x80000000u
+#define INTERNET_FLAG_NO_CACHE_WRITE 0x04000000u
+#define INTERNET_FLAG_SECURE 0x00800000u
+#define INTERNET_FLAG_KEEP_CONNECTION 0x00400000u
+#define INTERNET_FLAG_NO_AUTO_REDIRECT 0x00200000u
+#define INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP 0x00008000u
+#define INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS 0x00004000u
+#define INTERNET_FLAG_IGNORE_CERT_DATE_INVALID 0x00002000u
+#define INTERNET_FLAG_IGNORE_CERT_CN_INVALID 0x00001000u
+#define INTERNET_FLAG_NO_UI 0x00000200u
+#define INTERNET_FLAG_PRAGMA_NOCACHE 0x00000100u
+#define INTERNET_FLAG_CACHE_ASYNC 0x00000080u
+
+// Options (InternetSetOptionW, InternetQueryOptionW).
+#define INTERNET_OPTION_CONNECT_TIMEOUT 2
+#define INTERNET_OPTION_SEND_TIMEOUT 5
+#define INTERNET_OPTION_RECEIVE_TIMEOUT 6
+#define INTERNET_OPTION_SECURITY_FLAGS 31
+#define INTERNET_OPTION_PROXY_USERNAME 43
+#define INTERNET_OPTION_PROXY_PASSWORD 44
+#define INTERNET_OPTION_HTTP_DECODING 65
+#define INTERNET_OPTION_IGNORE_OFFLINE 77
+
+// Bits of INTERNET_OPTION_SECURITY_FLAGS.
+#define SECURITY_FLAG_SECURE 0x00000001u
+#define SECURITY_FLAG_IGNORE_REVOCATION 0x00000080u
+#define SECURITY_FLAG_IGNORE_UNKNOWN_CA 0x00000100u
+#define SECURITY_FLAG_IGNORE_WRONG_USAGE 0x00000200u
+#define SECURITY_FLAG_IGNORE_CERT_CN_INVALID 0x00001000u
+#define SECURITY_FLAG_IGNORE_CERT_DATE_INVALID 0x00002000u
+#define SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTPS 0x00004000u
+#define SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTP 0x00008000u
+
+// Header modifiers (HttpAddRequestHeadersW).
+#define HTTP_ADDREQ_FLAG_ADD_IF_NEW 0x10000000u
+#define HTTP_ADDREQ_FLAG_ADD 0x20000000u
+#define HTTP_ADDREQ_FLAG_REPLACE 0x80000000u
+
+// Information levels (HttpQueryInfoW).
+#define HTTP_QUERY_CONTENT_TYPE 1
+#define HTTP_QUERY_CONTENT_LENGTH 5
+#define HTTP_QUERY_STATUS_CODE 19
+#define HTTP_QUERY_STATUS_TEXT 20
+#define HTTP_QUERY_CONTENT_ENCODING 29
+#define HTTP_QUERY_FLAG_NUMBER 0x20000000u
+
+// Flags of InternetErrorDlg.
+#define FLAGS_ERROR_UI_FILTER_FOR_ERRORS 0x01u
+#define FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS 0x02u
+#define FLAGS_ERROR_UI_FLAGS_GENERATE_DATA 0x04u
+
+// Error codes.
+#define INTERNET_ERROR_BASE 12000
+#define ERROR_INTERNET_OUT_OF_HANDLES 12001L
+#define ERROR_INTERNET_TIMEOUT 12002L
+#define ERROR_INTERNET_INTERNAL_ERROR 12004L
+#define ERROR_INTERNET_INVALID_URL 12005L
+#define ERROR_INTERNET_UNRECOGNIZED_SCHEME 12006L
+#define ERROR_INTERNET_NAME_NOT_RESOLVED 12007L
+#define ERROR_INTERNET_INVALID_OPTION 12009L
+#define ERROR_INTERNET_BAD_OPTION_LENGTH 12010L
+#define ERROR_INTERNET_OPTION_NOT_SETTABLE 12011L
+#define ERROR_INTERNET_OPERATION_CANCELLED 12017L
+#define ERROR_INTERNET_INCORRECT_HANDLE_TYPE 12018L
+#define ERROR_INTERNET_INCORRECT_HANDLE_STATE 12019L
+#define ERROR_INTERNET_CANNOT_CONNECT 12029L
+#define ERROR_INTERNET_CONNECTION_ABORTED 12030L
+#define ERROR_INTERNET_CONNECTION_RESET 12031L
+#define ERROR_INTERNET_FORCE_RETRY 12032L
+#define ERROR_INTERNET_SEC_CERT_DATE_INVALID 12037L
+#define ERROR_INTERNET_SEC_CERT_CN_INVALID 12038L
+#define ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED 12044L
+#define ERROR_INTERNET_INVALID_CA 12045L
+#define ERROR_INTERNET_SEC_CERT_ERRORS 12055L
+#define ERROR_INTERNET_SEC_CERT_NO_REV 12056L
+#define ERROR_INTERNET_SEC_CERT_REV_FAILED 12057L
+#define ERROR_HTTP_HEADER_NOT_FOUND 12150L
+#define ERROR_HTTP_INVALID_SERVER_RESPONSE 12152L
+#define ERROR_HTTP_INVALID_HEADER 12153L
+#define ERROR_HTTP_INVALID_QUERY_REQUEST 12154L
+#define ERROR_HTTP_REDIRECT_FAILED 12156L
+#define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157L
+#define ERROR_INTERNET_SEC_INVALID_CERT 12169L
+#define ERROR_INTERNET_SEC_CERT_REVOKED 12170L
+
+extern "C" {
+
+HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass,
+                        DWORD flags);
+BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTSW components);
+HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT serverPort,
+                           LPCWSTR userName, LPCWSTR password, DWORD service, DWORD flags,
+                           DWORD_PTR context);
+BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength);
+BOOL InternetQueryOptionW(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD bufferLength);
+HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version,
+                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
+BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLength,
+                            DWORD modifiers);
+BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
+                      DWORD optionalLength);
+BOOL HttpSendRequestExW(HINTERNET request, LPINTERNET_BUFFERSW buffersIn,
+                        LPINTERNET_BUFFERSW buffersOut, DWORD flags, DWORD_PTR context);
+BOOL InternetWriteFile(HINTERNET request, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten);
+BOOL HttpEndRequestW(HINTERNET request, LPINTERNET_BUFFERSW buffersOut, DWORD flags,
+                     DWORD_PTR context);
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
+                    LPDWORD index);
+BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead);
+BOOL InternetCloseHandle(HINTERNET handle);
+DWORD InternetErrorDlg(HWND window, HINTERNET request, DWORD error, DWORD flags, LPVOID* data);
+
+}  // extern "C"
