@@ -170,3 +170,15 @@ bool TestsRunOnWindows() {
   return false;
 #endif
 }
+
+void SetEnvironmentVariableForTest(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  if (value) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+#endif
+}

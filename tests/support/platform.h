@@ -56,3 +56,6 @@ uint16_t UnusedLoopbackPort();
 // True when the tests run against the Windows internet client library itself
 // (Windows or Wine) rather than the compat layer.
 bool TestsRunOnWindows();
+
+// Sets (or, with a null value, removes) a variable of the process environment.
+void SetEnvironmentVariableForTest(const char* name, const char* value);
