@@ -141,9 +141,7 @@ void WsHttpSession::Submit(const WsString& url, const WsString& postData, std::s
       const WsString encoding = GetContentEncoding();
       if (!encoding.empty()) {
         if (encoding.EqualsNoCase(kGzip)) {
-          std::string decoded;
-          GunzipInMemory(response, decoded);  // a failed decoding leaves what was delivered
-          response.assign(decoded.c_str());   // up to the first zero byte
+          GunzipResponse(response);
         } else if (IsLogging()) {
           LogError(L"Unsupported content encoding on response: " + encoding);
         }
