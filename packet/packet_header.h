@@ -8,20 +8,8 @@
 #include <pugixml.hpp>
 
 #include "foundation/ws_string.h"
+#include "packet/client_identity.h"
 #include "packet/xml_serializable.h"
-
-// The texts that identify the caller and this library in every header.
-// (Stand-in until the session layer provides its own definition.)
-struct ClientIdentity {
-  WsString swapp;             // calling application's name
-  WsString swappVersion;      // and version
-  WsString reserved;          // stored, never written to a packet
-  int32_t ownTargetOnly = 0;  // stored, never written to a packet
-  WsString wrapperlib;        // component that wraps the library for the caller
-  WsString wrapperlibVersion;
-  WsString corelib;         // this library's client id, "quillo"
-  WsString corelibVersion;  // "17.0.0"
-};
 
 class WsPacketHeader : public WsXmlSerializable {
  public:

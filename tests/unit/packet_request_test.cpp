@@ -13,6 +13,7 @@
 #include "packet/packet_request.h"
 #include "packet/server_ping.h"
 #include "packet/xml_helpers.h"
+#include "support/registry_fixture.h"
 #include "support/test_server.h"
 
 namespace {
@@ -156,6 +157,60 @@ TEST(ServerPingTest, APingNotWaitedForIsNotJudged) {
   EXPECT_EQ(polled, kWsOk);
   EXPECT_EQ(ping.PingStatus(), kWsOk);
   EXPECT_EQ(ping.ServerDate(), WsString());
+}
+
+// The ping as a session runs it: addressed by the registry's service URL,
+// with the caller's identity and an extra user-agent token.
+TEST(ServerPingTest, PingServiceFrom) {
+  struct Case {
+    const char* label;
+    std::string status;
+    DWORD timeoutMs;
+    uint32_t expected;
+    const wchar_t* date;
+  };
+  const Case cases[] = {
+      {"success", "<status code=\"0\"/>", kLimit, kWsOk, L"2026-12-06"},
+      {"service down", "<status code=\"900\"/>", kLimit, 0x80008002, L"2026-12-06"},
+      {"not waited for", "<status code=\"900\"/>", 0, kWsOk, L""},
+  };
+  for (const Case& c : cases) {
+    TestServer server;
+    ScriptedResponse answer = ScriptedResponse::Ok(Answer(c.status));
+    if (c.timeoutMs == 0) answer.delayBeforeStatus = std::chrono::milliseconds(300);
+    server.Enqueue(answer);
+    ScopedRegistry registry(
+        L"Windows Registry Editor Version 5.00\r\n\r\n"
+        L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Flumeway]\r\n"
+        L"\"S_URL\"=\"" +
+        Url(server, "/qvwp/flumeway") + L"\"\r\n");
+
+    WsFlumewayRequest holder(SampleClient(), true);
+    WsString date = L"stale";
+    EXPECT_EQ(holder.PingServiceFrom(c.timeoutMs, date, true, L"Extra 9.9").code, c.expected)
+        << c.label;
+    EXPECT_EQ(date, WsString(c.date)) << c.label;
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u) << c.label;  // the holder itself sends nothing
+    EXPECT_EQ(requests[0].target, "/qvwp/flumeway?cmd=PingCmd:Ping&module=Flumeway") << c.label;
+    const std::string agent = requests[0].Header("User-Agent");
+    EXPECT_NE(agent.find("Setup 3.1;"), std::string::npos) << agent;
+    EXPECT_NE(agent.find("Extra 9.9;"), std::string::npos) << agent;
+    EXPECT_EQ(agent.find("quillo"), std::string::npos) << agent;
+  }
+
+  // A failed transfer surfaces as its status.
+  TestServer server;
+  server.SetDefault(ScriptedResponse{.status = 404});
+  ScopedRegistry registry(
+      L"Windows Registry Editor Version 5.00\r\n\r\n"
+      L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Flumeway]\r\n"
+      L"\"S_URL\"=\"" +
+      Url(server, "/") + L"\"\r\n");
+  WsFlumewayRequest holder(SampleClient(), true);
+  WsString date;
+  EXPECT_EQ(StatusOf([&] { holder.PingServiceFrom(kLimit, date, true, L""); }), kWsHttpNotFound);
 }
 
 }  // namespace

@@ -81,7 +81,9 @@ TEST_F(PacketFileTest, RequestPacketBytes) {
 }
 
 TEST(PacketTest, HeaderOnlyAndTextBodies) {
-  ClientIdentity client;  // every text empty
+  ClientIdentity client;  // every text empty: each part is still written
+  client.corelib.clear();
+  client.corelibVersion.clear();
   WsPacket packet{WsPacketHeader(client, L"")};
   const WsString header =
       L"<header><locale/><date/><client><swapp version=\"\"></swapp>"
