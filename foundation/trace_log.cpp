@@ -87,8 +87,9 @@ void FileWriter::WriteLine(const WsString& text) {
 }
 
 void FileWriter::WriteSeparator() {
-  static const WsString kSeparator(L"------------------------------------------------");
-  WriteLine(kSeparator);
+  // A literal, not a static object: sessions still open when the library
+  // unloads write their summary after function-local statics are gone.
+  WriteLine(L"------------------------------------------------");
 }
 
 WsLog::WsLog(const WsString& path) : FileWriter(path) {}

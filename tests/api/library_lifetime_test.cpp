@@ -160,7 +160,7 @@ TEST_F(FreshLibrary, UnloadWithTracingDestroysEverySession) {
 // the trace log, built after the session manager and so destroyed before it
 // at unload; the summary separators come out garbled. Enable once that
 // constant lives for the whole module.
-TEST_F(FreshLibrary, DISABLED_UnloadWithTracingWritesAnIntactSummary) {
+TEST_F(FreshLibrary, UnloadWithTracingWritesAnIntactSummary) {
   TempDir dir;
   const auto log = dir.path() / "trace.log";
   ScopedRegistry registry(TracingRegistry(log));
