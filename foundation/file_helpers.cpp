@@ -1,0 +1,42 @@
+#include "foundation/file_helpers.h"
+
+#include <string>
+
+#include "compat/win32.h"
+#include "foundation/utf16.h"
+
+bool FileExists(const WsString& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void CreateDirectoryTree(const WsString& path) {
+  if (path.empty() || FileExists(path)) return;
+  size_t slash = path.rfind(L'\\');
+  if (slash != WsString::npos && slash > 0) CreateDirectoryTree(WsString(path.substr(0, slash)));
+  CreateDirectoryW(path.c_str(), nullptr);
+}
+
+bool EnsureDirectory(const WsString& path) {
+  if (path.empty()) return false;
+  if (FileExists(path)) return true;
+  WsString copy(path);
+  copy.ReplaceAllNoCase(kForwardSlash, kBackslash);
+  if (!copy.empty() && copy.back() == L'\\') copy.pop_back();
+  CreateDirectoryTree(copy);
+  return FileExists(path);
+}
+
+bool WriteTextFile(const WsString& path, const wchar_t* text, size_t length) {
+  size_t slash = path.rfind(L'\\');
+  if (slash != WsString::npos) EnsureDirectory(WsString(path.substr(0, slash)));
+
+  HANDLE file = CreateFileW(path.c_str(), FILE_GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  // The same bytes on every build, whatever the width of wchar_t.
+  std::string bytes = ToUtf16LE(text, length);
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
