@@ -59,7 +59,7 @@ WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
       unsupported_(other.unsupported_),
       display_names_(other.display_names_),
       conditions_element_(other.conditions_element_) {
-  if (other.session_ != nullptr && other.engine_ != nullptr) {
+  if (other.engine_ != nullptr) {
     AttachToSession(other.session_, *other.engine_);
   }
 }
