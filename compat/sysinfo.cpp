@@ -67,11 +67,16 @@ extern "C" {
 // Fills OSVERSIONINFOW or OSVERSIONINFOEXW (chosen by dwOSVersionInfoSize, as
 // on Windows) from uname: dwPlatformId is VER_PLATFORM_UNIX, the version is the
 // kernel release "major.minor.build", there is no service pack, suite or
-// product type. Any other structure size fails with ERROR_INVALID_PARAMETER.
+// product type. Any other structure size fails with ERROR_INSUFFICIENT_BUFFER,
+// a null structure with ERROR_INVALID_PARAMETER.
 BOOL GetVersionExW(LPOSVERSIONINFOW info) {
-  if (info == nullptr || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) &&
-                          info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXW))) {
+  if (info == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) &&
+      info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXW)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
   struct utsname names;
