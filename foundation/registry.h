@@ -33,3 +33,6 @@ const WsString& MakerRegistryKey();
 WsString InternetExplorerVersion();
 bool IsInternetExplorer7OrLater();
 bool IsInternetExplorer8OrLater();
+// The test behind the two above: false for an empty text, otherwise whether
+// the first number of the version text is at least major.
+bool IsMajorVersionAtLeast(const WsString& version, uint32_t major);
