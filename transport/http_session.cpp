@@ -419,8 +419,9 @@ bool WsHttpSession::GetTotalDataSize() {
   LogWrite(L"<WsHttpSession::GetTotalDataSize>");
   WsString text;
   int64_t length = 0;
-  const bool known = QueryHeaderText(HTTP_QUERY_CONTENT_LENGTH, text) && text.ToInt64(length);
-  if (!known || length < 0) length = 0;
+  const bool known = QueryHeaderText(HTTP_QUERY_CONTENT_LENGTH, text);
+  // A length that is not a number counts as 0, a negative one as well.
+  if (!known || !text.ToInt64(length) || length < 0) length = 0;
   total_ = received_ + static_cast<uint64_t>(length);
   if (known) {
     if (IsLogging()) LogWrite(L"Total data size: " + Decimal(total_));
