@@ -376,9 +376,9 @@ DWORD TransferError(Transfer& t) {
       return ERROR_INTERNET_CANNOT_CONNECT;
     case CURLE_OPERATION_TIMEDOUT:
       return ERROR_INTERNET_TIMEOUT;
-    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:  // the server reset or broke the connection while answering
       return ERROR_INTERNET_CONNECTION_ABORTED;
-    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:  // the connection was gone while the request went out
       return ERROR_INTERNET_CONNECTION_RESET;
     case CURLE_GOT_NOTHING:
     case CURLE_WEIRD_SERVER_REPLY:
