@@ -70,13 +70,18 @@ typedef struct _GUID {
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_CANCELLED 1223L
 #define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 
@@ -100,7 +105,8 @@ void LeaveCriticalSection(LPCRITICAL_SECTION section);
 
 // Events and waiting.
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
-HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCWSTR name);
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                    LPCWSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
@@ -110,6 +116,7 @@ void Sleep(DWORD milliseconds);
 // Files (a backslash in a path is a separator).
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
+#define FILE_WRITE_DATA 0x0002u
 #define FILE_APPEND_DATA 0x0004u
 #define FILE_GENERIC_WRITE 0x00120116u
 #define FILE_SHARE_READ 0x00000001u
@@ -152,17 +159,13 @@ void GetLocalTime(LPSYSTEMTIME time);
 #define LOCALE_USER_DEFAULT 0x0400
 UINT GetACP(void);
 int GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int size);
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                        int wideLength);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text,
                         int length, LPCSTR defaultChar, BOOL* usedDefault);
 LANGID GetUserDefaultUILanguage(void);
 LANGID GetSystemDefaultUILanguage(void);
 LANGID GetUserDefaultLangID(void);
-
-// Modules (dlopen).
-HMODULE LoadLibraryW(LPCWSTR name);
-void* GetProcAddress(HMODULE module, LPCSTR name);
-BOOL FreeLibrary(HMODULE module);
 
 // Window messages: there is no message queue here, so nothing is ever pending.
 typedef struct tagMSG {
@@ -177,8 +180,8 @@ typedef struct tagMSG {
 BOOL PeekMessageW(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
-DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
-                                DWORD wakeMask);
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
 HWND GetDesktopWindow(void);
 
 }  // extern "C"
