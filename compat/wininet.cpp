@@ -28,20 +28,6 @@
 #include <utility>
 #include <vector>
 
-// The calling thread's last error lives with the rest of the platform layer;
-// these stand in until that part is linked and give way to it when it is.
-extern "C" __attribute__((weak)) DWORD GetLastError(void);
-extern "C" __attribute__((weak)) void SetLastError(DWORD error);
-namespace {
-thread_local DWORD standInLastError = 0;
-}
-extern "C" __attribute__((weak)) DWORD GetLastError(void) {
-  return standInLastError;
-}
-extern "C" __attribute__((weak)) void SetLastError(DWORD error) {
-  standInLastError = error;
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
