@@ -921,7 +921,9 @@ BOOL HttpSendRequestExW(HINTERNET request, LPINTERNET_BUFFERSW buffersIn,
   }
   if (!StartTransfer(*h, true, total, std::move(initial))) return FALSE;
   Transfer& t = *h->transfer;
-  DWORD error = Pump(*h, [&] { return t.uploadAsked || t.headersDone || t.UploadComplete(); });
+  // Sent once curl asks for the first body bytes; a request without a body
+  // is complete here and waits for its answer.
+  DWORD error = Pump(*h, [&] { return t.headersDone || (t.uploadTotal > 0 && t.uploadAsked); });
   return error == 0 ? TRUE : Fail(error);
 }
 
