@@ -1,0 +1,30 @@
+// Turning a catalog into the entries a session keeps: entries that need a
+// newer engine are counted as discarded, the others get condition trees, the
+// MSI conditions of all of them are resolved in one batch, and the entries
+// whose conditions hold are stored by identifier.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "catalog/content_catalog.h"
+#include "catalog/ravenlink_entry.h"
+#include "foundation/utf16.h"
+#include "foundation/ws_string.h"
+
+class IRulesEngine;
+class WsRavenlinkSession;
+
+// Applicable entries by Id, in ordinal order of UTF-16 code units.
+using RavenlinkEntryMap = std::map<WsString, std::unique_ptr<WsRavenlinkEntry>, Utf16Less>;
+
+// Adds the applicable entries of the catalog to `entries` (an entry replaces
+// a stored one with the same Id, so the last applicable one in document order
+// stays) and returns the number of discarded (unsupported) entries. All trees
+// are built before any is evaluated: a load error stores nothing; an error
+// while evaluating leaves the entries stored before it. Errors propagate as
+// WsStatus, including those of the MSI batch.
+uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
+                       const WsContentCatalog<WsRavenlinkEntry>& catalog,
+                       RavenlinkEntryMap& entries);

@@ -1,0 +1,150 @@
+#include "catalog/ravenlink_entry.h"
+
+#include "foundation/ws_status.h"
+#include "packet/xml_helpers.h"
+
+const WsString kEngineVersion = L"17.0.0";
+
+namespace {
+
+struct SeverityWord {
+  const wchar_t* text;
+  int32_t value;
+};
+
+// Tested in this order.
+constexpr SeverityWord kSeverities[] = {
+    {L"ServicePack", 5}, {L"Upgrade", 4},  {L"Info", 0},
+    {L"Warning", 1},     {L"Critical", 2}, {L"Fatal", 3},
+};
+
+constexpr uint32_t kEnglish = 9;
+
+// An entry needs a newer engine unless its minimum is a version no higher than ours.
+bool NeedsNewerEngine(const WsString& minimum) {
+  if (minimum.empty()) return false;
+  const VersionNumber required(minimum);
+  return !required.IsValid() || required.Compare(VersionNumber(kEngineVersion)) > 0;
+}
+
+}  // namespace
+
+bool ParseSeverity(const WsString& text, int32_t& severity) {
+  for (const SeverityWord& word : kSeverities) {
+    if (text.EqualsNoCase(word.text)) {
+      severity = word.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+WsRavenlinkEntry::WsRavenlinkEntry(pugi::xml_node notification, uint32_t language) {
+  Read(notification, language);
+}
+
+WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
+    : WsXmlSerializable(other),
+      evaluated_(other.evaluated_),
+      applies_(other.applies_),
+      severity_(other.severity_),
+      id_(other.id_),
+      target_application_(other.target_application_),
+      status_code_(other.status_code_),
+      message_family_(other.message_family_),
+      body_(other.body_),
+      title_(other.title_),
+      more_info_url_(other.more_info_url_),
+      min_engine_version_(other.min_engine_version_),
+      unsupported_(other.unsupported_),
+      display_names_(other.display_names_),
+      conditions_element_(other.conditions_element_) {
+  if (other.engine_ != nullptr) {
+    AttachToSession(other.session_, *other.engine_);
+  }
+}
+
+WsRavenlinkEntry::~WsRavenlinkEntry() = default;
+
+void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
+  min_engine_version_ = GetAttribute(notification, L"minEngineVersion");
+  if (NeedsNewerEngine(min_engine_version_)) {
+    unsupported_ = true;
+    return;
+  }
+  id_ = GetChildText(notification, L"ID");
+  target_application_ = GetChildText(notification, L"targetApplication");
+  if (!ParseSeverity(GetChildText(notification, L"severity"), severity_)) {
+    throw WsStatus(kWsXmlBadValue);
+  }
+  message_family_ = GetChildText(notification, L"messageFamily");
+  const pugi::xml_node status = GetChild(notification, L"status");
+  if (!IsNode(status)) throw WsStatus(kWsXmlUnknown);
+  status_code_ = GetAttribute(status, L"code");
+  conditions_element_ = GetChild(notification, L"conditions");
+  const pugi::xml_node messages = GetChild(notification, L"messages");
+  if (IsNode(messages)) ReadMessage(messages, language);
+}
+
+// The last message in the session's language wins; failing that the first
+// English one. Messages whose "lang" is not a number are skipped.
+void WsRavenlinkEntry::ReadMessage(pugi::xml_node messages, uint32_t language) {
+  std::vector<pugi::xml_node> list;
+  GetChildrenNamed(messages, L"message", list);
+  pugi::xml_node chosen;
+  for (const pugi::xml_node& message : list) {
+    uint32_t number = 0;
+    if (!GetAttribute(message, L"lang").ToUInt32(number)) continue;
+    if (number == language) {
+      chosen = message;
+    } else if (number == kEnglish && !IsNode(chosen)) {
+      chosen = message;
+    }
+  }
+  if (!IsNode(chosen)) return;
+  body_ = GetChildText(chosen, L"body");
+  title_ = GetChildText(chosen, L"title");
+  more_info_url_ = GetChildText(chosen, L"moreInfoUrl");
+  const pugi::xml_node names = GetChild(chosen, L"displayNames");
+  if (IsNode(names)) display_names_.Parse(names, language);
+}
+
+void WsRavenlinkEntry::AttachToSession(WsRavenlinkSession* session, IRulesEngine& engine) {
+  session_ = session;
+  engine_ = &engine;
+  condition_tree_ = std::make_unique<ConditionTree>(&engine, conditions_element_);
+}
+
+bool WsRavenlinkEntry::IsApplicable() {
+  if (evaluated_) return applies_;
+  ConditionTree& tree = GetConditionTree();
+  applies_ = tree.Evaluate();
+  evaluated_ = true;
+  display_names_.Resolve(tree.Root());
+  return applies_;
+}
+
+ConditionTree& WsRavenlinkEntry::GetConditionTree() const {
+  if (!condition_tree_) throw WsStatus(kWsMissingData);
+  return *condition_tree_;
+}
+
+const WsString& WsRavenlinkEntry::DisplayNameText(size_t index) const {
+  return index < display_names_.Count() ? display_names_.At(index).name : EmptyString();
+}
+
+const WsString& WsRavenlinkEntry::DisplayNameGuid(size_t index) const {
+  return index < display_names_.Count() ? display_names_.At(index).guidText : EmptyString();
+}
+
+const WsString& WsRavenlinkEntry::DisplayNameMaximum(size_t index) const {
+  return index < display_names_.Count() ? display_names_.At(index).maximumText : EmptyString();
+}
+
+const WsString& WsRavenlinkEntry::DisplayNameMinimum(size_t index) const {
+  return index < display_names_.Count() ? display_names_.At(index).minimumText : EmptyString();
+}
+
+uint16_t WsRavenlinkEntry::DisplayNameFlags(size_t index) const {
+  return index < display_names_.Count() ? display_names_.Flags(index) : 0;
+}

@@ -1,0 +1,29 @@
+#include "rules/condition_operator.h"
+
+#include "foundation/ws_status.h"
+#include "packet/xml_helpers.h"
+
+bool OperatorCondition::Evaluate() {
+  const bool isAnd = Kind() == kConditionAnd;
+  bool result = ApplyNegation(isAnd);
+  bool decided = false;
+  for (const auto& child : children_) {
+    const bool value = child->EvaluateAndCache();
+    if (!decided && value != isAnd) {
+      decided = true;
+      result = ApplyNegation(value);
+    }
+  }
+  return result;
+}
+
+void OperatorCondition::Load(pugi::xml_node element) {
+  std::vector<pugi::xml_node> elements;
+  GetChildElements(element, elements);
+  children_.reserve(elements.size());
+  for (const pugi::xml_node& child : elements) {
+    Condition* node = CreateCondition(child, Owner());
+    if (node == nullptr) throw WsStatus(kWsXmlUnreadable);
+    children_.emplace_back(node);
+  }
+}

@@ -1,0 +1,25 @@
+// The logical nodes: AND ("conditions", "and") and OR ("or") over child conditions.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "rules/condition.h"
+
+class OperatorCondition : public Condition {
+ public:
+  OperatorCondition(ConditionKind kind, ConditionTree* owner) : Condition(kind, owner) {}
+
+  // Every child is evaluated, even after the outcome is known, so each holds
+  // its value and records its required items. The first deciding child (false
+  // under AND, true under OR) sets the value; with no decider the value is the
+  // start value (AND true, OR false). Negation applies in both cases.
+  bool Evaluate() override;
+  // Builds one child per element child in document order; text and comments are ignored.
+  void Load(pugi::xml_node element) override;
+
+  const std::vector<std::unique_ptr<Condition>>& Children() const { return children_; }
+
+ private:
+  std::vector<std::unique_ptr<Condition>> children_;
+};

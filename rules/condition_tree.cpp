@@ -1,0 +1,130 @@
+#include "rules/condition_tree.h"
+
+#include <memory>
+
+#include "foundation/ws_status.h"
+#include "packet/xml_helpers.h"
+#include "rules/condition_installer.h"
+#include "rules/condition_msi.h"
+#include "rules/condition_operator.h"
+#include "rules/condition_os.h"
+
+namespace {
+
+// Counts one level of nesting for as long as a node is being built.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) {
+    if (++depth_ > ConditionTree::kMaxDepth) {
+      --depth_;
+      throw WsStatus(kWsXmlUnreadable);
+    }
+  }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+std::unique_ptr<Condition> NewCondition(const WsString& name, ConditionTree* owner) {
+  if (name == L"conditions" || name == L"and") {
+    return std::make_unique<OperatorCondition>(kConditionAnd, owner);
+  }
+  if (name == L"or") return std::make_unique<OperatorCondition>(kConditionOr, owner);
+  if (name == L"product") return std::make_unique<ProductCondition>(owner);
+  if (name == L"distribution") return std::make_unique<DistributionCondition>(owner);
+  if (name == L"suite") return std::make_unique<SuiteCondition>(owner);
+  if (name == L"package") return std::make_unique<PackageCondition>(owner);
+  if (name == L"operatingSystem") return std::make_unique<OperatingSystemCondition>(owner);
+  if (name == L"msi") return std::make_unique<MsiCondition>(owner);
+  throw WsStatus(kWsXmlUnknown);
+}
+
+void CollectLeafRecords(const Condition& node, InstallerRecords& records) {
+  switch (node.Kind()) {
+    case kConditionAnd:
+    case kConditionOr:
+      for (const auto& child : static_cast<const OperatorCondition&>(node).Children()) {
+        CollectLeafRecords(*child, records);
+      }
+      break;
+    case kConditionProduct:
+    case kConditionDistribution:
+    case kConditionSuite:
+    case kConditionPackage:
+      records.push_back(&static_cast<const BaseInstallerCondition&>(node).Info());
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void Condition::Load(pugi::xml_node element) {
+  negated_ = GetAttribute(element, L"logic").EqualsNoCase(L"not");
+}
+
+IRulesEngine& Condition::Engine() const {
+  return owner_->Engine();
+}
+
+Condition* CreateCondition(pugi::xml_node element, ConditionTree* owner) {
+  DepthGuard depth(owner->BuildDepth());
+  std::unique_ptr<Condition> node = NewCondition(GetName(element), owner);
+  node->Condition::Load(element);
+  node->Load(element);
+  return node.release();
+}
+
+ConditionTree::ConditionTree(IRulesEngine* engine, pugi::xml_node conditions) : engine_(engine) {
+  if (IsNode(conditions)) root_.reset(CreateCondition(conditions, this));
+}
+
+ConditionTree::~ConditionTree() = default;
+
+bool ConditionTree::Evaluate() {
+  required_products_.clear();
+  required_distributions_.clear();
+  required_suites_.clear();
+  required_packages_.clear();
+  leaf_records_.reset();
+  if (!root_) throw WsStatus(kWsInternal);
+  return root_->EvaluateAndCache();
+}
+
+bool ConditionTree::Result() const {
+  if (!root_) throw WsStatus(kWsInternal);
+  return root_->LastResult();
+}
+
+const InstallerRecords& ConditionTree::LeafRecords(ConditionKind) {
+  if (!leaf_records_) {
+    leaf_records_ = std::make_unique<InstallerRecords>();
+    if (root_) CollectLeafRecords(*root_, *leaf_records_);
+  }
+  return *leaf_records_;
+}
+
+void ConditionTree::AddRequiredItem(ConditionKind kind, const InstallerInfo* record,
+                                    int32_t requirement) {
+  const RequiredItem item{record, requirement};
+  switch (kind) {
+    case kConditionProduct:
+      required_products_.push_back(item);
+      break;
+    case kConditionDistribution:
+      required_distributions_.push_back(item);
+      break;
+    case kConditionSuite:
+      required_suites_.push_back(item);
+      break;
+    case kConditionPackage:
+      required_packages_.push_back(item);
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,51 @@
+// Loads a private copy of the ravenlink shared library that sits beside the
+// test program. The copy is a module of its own, so its static state (the
+// session manager and its handles) starts fresh, and unloading it runs its
+// static destructors while the test watches.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class LoadedLibrary {
+ public:
+  // Null when the library cannot be copied or loaded; *error then says why.
+  static std::unique_ptr<LoadedLibrary> LoadFreshCopy(std::string* error);
+  ~LoadedLibrary();  // unloads if still loaded and deletes the copy
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+
+  // An exported function by name, typed by the caller (decltype of the
+  // declaration in include/ravenlink.h); null when absent.
+  template <class F>
+  F* Function(const char* name) const {
+    return reinterpret_cast<F*>(Symbol(name));
+  }
+  // Unloads the module now; true when the system reports success.
+  bool Unload();
+
+ private:
+  using AnyFunction = void (*)();
+  LoadedLibrary(std::filesystem::path copy, void* module)
+      : copy_(std::move(copy)), module_(module) {}
+  AnyFunction Symbol(const char* name) const;
+
+  std::filesystem::path copy_;
+  void* module_;
+};
+
+// The library keeps some state for the life of its module and never frees it
+// (the shared trace-log record, the platform layer's tables), so every
+// unload of a copy leaves those few allocations behind. While an object of
+// this class lives, the leak checker of a sanitizer build ignores new
+// allocations of this process: hold one around the first call that creates
+// that state, so the checker still watches everything else. Does nothing in
+// other builds.
+class LeakCheckPause {
+ public:
+  LeakCheckPause();
+  ~LeakCheckPause();
+  LeakCheckPause(const LeakCheckPause&) = delete;
+  LeakCheckPause& operator=(const LeakCheckPause&) = delete;
+};

@@ -1,0 +1,103 @@
+#include "transport/gzip.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// 15 bits of window, +16: expect the gzip wrapper (header and trailer) only.
+constexpr int kGzipWindowBits = 15 + 16;
+constexpr size_t kChunkSize = 64 * 1024;
+
+class InflateStream {
+ public:
+  InflateStream() { std::memset(&stream_, 0, sizeof(stream_)); }
+  ~InflateStream() {
+    if (initialised_) inflateEnd(&stream_);
+  }
+  InflateStream(const InflateStream&) = delete;
+  InflateStream& operator=(const InflateStream&) = delete;
+
+  bool Init() {
+    initialised_ = inflateInit2(&stream_, kGzipWindowBits) == Z_OK;
+    return initialised_;
+  }
+  z_stream& get() { return stream_; }
+
+ private:
+  z_stream stream_;
+  bool initialised_ = false;
+};
+
+bool IsGzipMagic(const unsigned char* data, size_t size) {
+  return size >= 2 && data[0] == 0x1F && data[1] == 0x8B;
+}
+
+bool Inflate(const std::string& input, std::string& output, size_t limit) {
+  if (input.empty()) return false;
+  InflateStream inflater;
+  if (!inflater.Init()) return false;
+  z_stream& stream = inflater.get();
+
+  const auto* next = reinterpret_cast<const unsigned char*>(input.data());
+  size_t remaining = input.size();
+  unsigned char chunk[kChunkSize];
+  for (;;) {
+    // zlib counts input in 32-bit units; feed very large bodies in slices.
+    const uInt slice = static_cast<uInt>(std::min<size_t>(remaining, 0x40000000u));
+    stream.next_in = const_cast<unsigned char*>(next);
+    stream.avail_in = slice;
+    int result = Z_OK;
+    do {
+      stream.next_out = chunk;
+      stream.avail_out = sizeof(chunk);
+      result = inflate(&stream, Z_NO_FLUSH);
+      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) return false;
+      const size_t produced = sizeof(chunk) - stream.avail_out;
+      if (produced > limit - output.size()) {
+        output.append(reinterpret_cast<const char*>(chunk), limit - output.size());
+        return false;
+      }
+      output.append(reinterpret_cast<const char*>(chunk), produced);
+      if (result == Z_BUF_ERROR && produced == 0) break;  // needs more input
+    } while (result != Z_STREAM_END && (stream.avail_in > 0 || stream.avail_out == 0));
+
+    const size_t consumed = slice - stream.avail_in;
+    next += consumed;
+    remaining -= consumed;
+    if (result == Z_STREAM_END) {
+      if (remaining == 0) return true;
+      // Another member follows: decode it too. Anything else after a
+      // complete member is trailing garbage.
+      if (!IsGzipMagic(next, remaining)) return false;
+      if (inflateReset(&stream) != Z_OK) return false;
+      continue;
+    }
+    if (remaining == 0) return false;                          // truncated
+    if (consumed == 0 && result == Z_BUF_ERROR) return false;  // no progress possible
+  }
+}
+
+}  // namespace
+
+bool GunzipInMemory(const std::string& input, std::string& output, size_t limit) {
+  try {
+    output.clear();
+    return Inflate(input, output, limit);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+void GunzipResponse(std::string& response, size_t limit) {
+  std::string decoded;
+  GunzipInMemory(response, decoded, limit);  // a failed decoding keeps its partial output
+  try {
+    response.assign(decoded, 0, decoded.find('\0'));
+  } catch (const std::bad_alloc&) {
+    response.clear();
+  }
+}
