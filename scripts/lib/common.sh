@@ -148,3 +148,52 @@ summary() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 }
+
+# Installs a configuration into build/<config>/install and builds
+# tests/consumer against it with find_package(ravenlink), using the
+# configuration's toolchain. Natively the consumer also runs, and a C file
+# builds from the pkg-config file alone.
+test_consumer() {
+  local config=$1
+  local build="$root/build/$config" install="$root/build/$config/install"
+  local out="$root/build/$config/consumer" log="$root/build/$config-consumer.log"
+  local args=(-DCMAKE_PREFIX_PATH="$install")
+  section "$config: install and consumer"
+  rm -rf "$install" "$out"
+  if ! cmake --install "$build" --prefix "$install" >"$log" 2>&1; then
+    tail -n 20 "$log"
+    record_failure "$config install"
+    return
+  fi
+  # The cross toolchain searches packages under its own root only.
+  [ "$config" = win32 ] && args=(--toolchain "$root/cmake/toolchains/mingw-i686.cmake"
+    -Dravenlink_DIR="$install/lib/cmake/ravenlink")
+  if cmake -S "$root/tests/consumer" -B "$out" -G Ninja "${args[@]}" >>"$log" 2>&1 &&
+    cmake --build "$out" >>"$log" 2>&1; then
+    passed=$((passed + 1))
+    echo "consumer: built with find_package(ravenlink) against $install"
+  else
+    tail -n 20 "$log"
+    record_failure "$config consumer build"
+    return
+  fi
+  [ "$config" = win32 ] && return
+  if ZEB_INVENTORY_FILE="$out/no-inventory.ini" RAVENLINK_REGISTRY="$out/no-registry.reg" \
+    "$out/consumer" >>"$log" 2>&1; then
+    passed=$((passed + 1))
+    echo "consumer: opened and closed a session"
+  else
+    tail -n 5 "$log"
+    record_failure "$config consumer run"
+  fi
+  local flags
+  if flags=$(PKG_CONFIG_PATH="$install/lib/pkgconfig" pkg-config --cflags --libs ravenlink) &&
+    cc -std=c11 -Wall -Werror -o "$out/consumer-pc" "$root/tests/consumer/main.c" $flags \
+      -Wl,-rpath,"$install/lib" >>"$log" 2>&1; then
+    passed=$((passed + 1))
+    echo "consumer: built with pkg-config ($flags)"
+  else
+    tail -n 5 "$log"
+    record_failure "$config pkg-config consumer"
+  fi
+}
