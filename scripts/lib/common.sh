@@ -197,3 +197,25 @@ test_consumer() {
     record_failure "$config pkg-config consumer"
   fi
 }
+
+# The command-line client against the reference service, end to end.
+test_cli_end_to_end() {
+  local config=$1 out
+  section "$config: command-line client end to end"
+  out=$(mktemp)
+  "$root/tests/cli/end_to_end.sh" "$root/build/$config/bin" >"$out" 2>&1
+  local rc=$? p f
+  p=$(grep -c '^ok ' "$out")
+  f=$(grep -c '^not ok ' "$out")
+  passed=$((passed + p))
+  grep '^not ok ' "$out"
+  if [ "$f" -gt 0 ]; then
+    failed=$((failed + f))
+    failures+=("$config/cli end to end: $f check(s)")
+  elif [ $rc -ne 0 ]; then
+    tail -n 20 "$out"
+    record_failure "$config/cli end to end exited with $rc"
+  fi
+  echo "$config/cli end to end: $p passed, $f failed"
+  rm -f "$out"
+}
