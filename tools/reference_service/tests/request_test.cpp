@@ -13,8 +13,9 @@ namespace ravenlink_service {
 namespace {
 
 TEST(RequestPacketTest, ReadsTheClientsUtf16PacketIntoAQueryTree) {
-  const RequestPacket packet = ParseRequestPacket(Utf16LeWithBom(ClientQueryPacket(
-      "METAINSTALLER", "<metadata compareType=\"NotEqual\" field=\"upc\">{P1}</metadata>")));
+  const RequestPacket packet = ParseRequestPacket(Utf16LeWithBom(
+      ClientQueryPacket({"METAINSTALLER", "QVINSTALLER"},
+                        "<metadata compareType=\"NotEqual\" field=\"upc\">{P1}</metadata>")));
   EXPECT_EQ(packet.locale, L"en-us");
   ASSERT_TRUE(packet.client.present);
   EXPECT_EQ(packet.client.swapp.name, L"App");
@@ -177,7 +178,7 @@ class RequestHandlerTest : public ::testing::Test {
     ServiceRequest request;
     request.method = "POST";
     request.params = {{"cmd", "ContentCmd:QueryDocument"}, {"flumeway_version", "2.0"}};
-    request.body = Utf16LeWithBom(ClientQueryPacket("METAINSTALLER", upcs));
+    request.body = Utf16LeWithBom(ClientQueryPacket({"METAINSTALLER", "QVINSTALLER"}, upcs));
     return request;
   }
 

@@ -39,7 +39,7 @@ TEST(RoundTripTest, QueryAndPingOverLoopback) {
   const httplib::Headers gzip = {{"Accept-Encoding", "gzip"}};
   const auto query =
       client.Post("/qvwp/flumeway?cmd=ContentCmd:QueryDocument&flumeway%5Fversion=2%2E0", gzip,
-                  Utf16LeWithBom(ClientQueryPacket("QVINSTALLER", "")), "text/xml");
+                  Utf16LeWithBom(ClientQueryPacket({"QVINSTALLER"}, "")), "text/xml");
   const auto ping = client.Get("/qvwp/flumeway?cmd=PingCmd:Ping&module=Flumeway");
   const auto put = client.Put("/qvwp/flumeway", "x", "text/plain");
   server->stop();

@@ -33,7 +33,13 @@ std::string Gunzip(const std::string& bytes) {
   return result == Z_STREAM_END ? out : std::string();
 }
 
-std::string ClientQueryPacket(const std::string& targetApplication, const std::string& upcs) {
+std::string ClientQueryPacket(const std::vector<std::string>& targetApplications,
+                              const std::string& upcs) {
+  const std::string& targetApplication = targetApplications.front();
+  std::string targets;
+  for (const std::string& target : targetApplications) {
+    targets += "\t\t\t\t\t<metadata field=\"targetApplication\">" + target + "</metadata>\n";
+  }
   return "<?xml version=\"1.0\"?>\n"
          "<packet xmlns=\"http://www.quorvane.com/Schemas/KVA/2.0\" "
          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
@@ -48,11 +54,8 @@ std::string ClientQueryPacket(const std::string& targetApplication, const std::s
          "\t<body>\n\t\t<contentQuery>\n\t\t\t<query type=\"And\">\n"
          "\t\t\t\t<metadata field=\"contentType\">NOTIFICATION</metadata>\n"
          "\t\t\t\t<metadata field=\"status\">live</metadata>\n"
-         "\t\t\t\t<query type=\"Or\">\n"
-         "\t\t\t\t\t<metadata field=\"targetApplication\">" +
-         targetApplication +
-         "</metadata>\n"
-         "\t\t\t\t\t<metadata field=\"targetApplication\">QVINSTALLER</metadata>\n"
+         "\t\t\t\t<query type=\"Or\">\n" +
+         targets +
          "\t\t\t\t</query>\n"
          "\t\t\t\t<query type=\"Or\">" +
          upcs + "</query>\n\t\t\t</query>\n\t\t</contentQuery>\n\t</body>\n</packet>\n";
