@@ -104,6 +104,11 @@ int ApplyInputs(int handle, const cli::Options& o) {
   return RAVENLINK_OK;
 }
 
+// Blanks the progress line (plain spaces: not every console knows escapes).
+void ClearProgress() {
+  std::fprintf(stderr, "\r%24s\r", "");
+}
+
 // Start, then Check until the fetch ends; a spinner on stderr when it is a
 // terminal. Ctrl-C or the time limit cancels the fetch.
 int Fetch(int handle, const cli::Options& o) {
@@ -119,7 +124,7 @@ int Fetch(int handle, const cli::Options& o) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (g_interrupted != 0 || (o.fetchTimeoutSeconds > 0 && elapsed >= o.fetchTimeoutSeconds)) {
       CancelGetNotifications(handle);
-      if (progress) std::fprintf(stderr, "\r\033[K");
+      if (progress) ClearProgress();
       std::signal(SIGINT, SIG_DFL);
       if (g_interrupted != 0) {
         std::fprintf(stderr, "ravenlink-cli: fetch cancelled\n");
@@ -134,7 +139,7 @@ int Fetch(int handle, const cli::Options& o) {
     }
     rc = CheckGetNotifications(handle);
   }
-  if (progress) std::fprintf(stderr, "\r\033[K");
+  if (progress) ClearProgress();
   std::signal(SIGINT, SIG_DFL);
   if (rc != RAVENLINK_OK) return Fail("fetch", rc);
   return RAVENLINK_OK;
