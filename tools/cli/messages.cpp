@@ -145,6 +145,16 @@ std::string RequirementWord(int kind) {
   return std::to_string(kind);
 }
 
+// Continuation lines of a multi-line text line up under its first line.
+std::string Indented(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    out += c;
+    if (c == '\n') out += std::string(13, ' ');
+  }
+  return out;
+}
+
 std::string DisplayFlagsWords(int flags) {
   std::string words;
   if (flags & 0x0001) words += "inverted range";
@@ -218,8 +228,8 @@ void PrintTable(std::FILE* out, const MessageList& list) {
   for (const Message& m : list.messages) {
     std::fprintf(out, "\n%-12s %s\n", "id", m.id.c_str());
     std::fprintf(out, "%-12s %s\n", "severity", SeverityWord(m.severity).c_str());
-    std::fprintf(out, "%-12s %s\n", "title", m.title.c_str());
-    std::fprintf(out, "%-12s %s\n", "body", m.body.c_str());
+    std::fprintf(out, "%-12s %s\n", "title", Indented(m.title).c_str());
+    std::fprintf(out, "%-12s %s\n", "body", Indented(m.body).c_str());
     std::fprintf(out, "%-12s %s\n", "link", m.link.c_str());
     if (!m.targetApplication.empty()) {
       std::fprintf(out, "%-12s %s\n", "target", m.targetApplication.c_str());
