@@ -115,11 +115,11 @@ DWORD WaitForEvents(DWORD count, const HANDLE* handles, bool waitAll, DWORD mill
     }
     events.push_back(std::move(event));
   }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   std::unique_lock<std::mutex> guard(EventLock());
   for (;;) {
-    if (waitAll && count > 0) {
-      bool all = true;
+    if (waitAll) {
+      bool all = count > 0;
       for (const auto& event : events) all = all && event->signalled;
       if (all) {
         for (auto& event : events) {
@@ -127,7 +127,7 @@ DWORD WaitForEvents(DWORD count, const HANDLE* handles, bool waitAll, DWORD mill
         }
         return WAIT_OBJECT_0;
       }
-    } else if (!waitAll) {
+    } else {
       for (DWORD i = 0; i < count; ++i) {
         if (events[i]->signalled) {
           if (!events[i]->manualReset) events[i]->signalled = false;
@@ -137,16 +137,9 @@ DWORD WaitForEvents(DWORD count, const HANDLE* handles, bool waitAll, DWORD mill
     }
     if (milliseconds == INFINITE) {
       EventChanged().wait(guard);
-    } else if (EventChanged().wait_until(guard, deadline) == std::cv_status::timeout &&
-               std::chrono::steady_clock::now() >= deadline) {
-      // Look once more: the event may have been set just as the time ran out.
-      for (DWORD i = 0; i < count && !waitAll; ++i) {
-        if (events[i]->signalled) {
-          if (!events[i]->manualReset) events[i]->signalled = false;
-          return WAIT_OBJECT_0 + i;
-        }
-      }
-      return WAIT_TIMEOUT;
+    } else {
+      if (std::chrono::steady_clock::now() >= deadline) return WAIT_TIMEOUT;
+      EventChanged().wait_until(guard, deadline);
     }
   }
 }
