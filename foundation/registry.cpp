@@ -36,12 +36,6 @@ LONG Query(HKEY key, const WsString& valueName, std::vector<BYTE>& buffer, DWORD
   return RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr, buffer.data(), &size);
 }
 
-bool IsInternetExplorerAtLeast(uint32_t major) {
-  WsString version = InternetExplorerVersion();
-  if (version.empty()) return false;
-  return VersionNumber(version).First() >= major;
-}
-
 }  // namespace
 
 bool RegKeyExists(const WsString& subKey, HKEY root) {
@@ -116,9 +110,14 @@ WsString InternetExplorerVersion() {
 }
 
 bool IsInternetExplorer7OrLater() {
-  return IsInternetExplorerAtLeast(7);
+  return IsMajorVersionAtLeast(InternetExplorerVersion(), 7);
 }
 
 bool IsInternetExplorer8OrLater() {
-  return IsInternetExplorerAtLeast(8);
+  return IsMajorVersionAtLeast(InternetExplorerVersion(), 8);
+}
+
+bool IsMajorVersionAtLeast(const WsString& version, uint32_t major) {
+  if (version.empty()) return false;
+  return VersionNumber(version).First() >= major;
 }

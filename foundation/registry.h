@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "compat/win32.h"
 #include "foundation/ws_string.h"
@@ -17,6 +18,19 @@ bool RegValueExists(const WsString& subKey, const WsString& valueName,
 // whenever the key opens; a missing value leaves out untouched.
 bool RegReadDword(const WsString& subKey, const WsString& valueName, uint32_t& out,
                   HKEY root = HKEY_LOCAL_MACHINE);
+// The same for any other unsigned 32-bit type (DWORD is unsigned long on
+// Windows, not uint32_t).
+template <typename Number>
+requires(std::is_unsigned_v<Number> && sizeof(Number) == 4 &&
+         !std::is_same_v<Number, uint32_t>) bool RegReadDword(const WsString& subKey,
+                                                              const WsString& valueName,
+                                                              Number& out,
+                                                              HKEY root = HKEY_LOCAL_MACHINE) {
+  uint32_t number = static_cast<uint32_t>(out);
+  if (!RegReadDword(subKey, valueName, number, root)) return false;
+  out = static_cast<Number>(number);
+  return true;
+}
 // A missing value reads as false; true whenever the key opens.
 bool RegReadBool(const WsString& subKey, const WsString& valueName, bool& out,
                  HKEY root = HKEY_LOCAL_MACHINE);
@@ -33,3 +47,6 @@ const WsString& MakerRegistryKey();
 WsString InternetExplorerVersion();
 bool IsInternetExplorer7OrLater();
 bool IsInternetExplorer8OrLater();
+// The test behind the two above: false for an empty text, otherwise whether
+// the first number of the version text is at least major.
+bool IsMajorVersionAtLeast(const WsString& version, uint32_t major);

@@ -61,6 +61,7 @@ FileWriter::~FileWriter() {
 }
 
 bool FileWriter::Open(bool append) {
+  FileWriter::Close();  // a second Open does not leak the first handle
   file_ = CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file_ == INVALID_HANDLE_VALUE) return false;

@@ -9,7 +9,9 @@
 
 // UTF-16LE bytes of the text; characters beyond the BMP become surrogate pairs.
 std::string ToUtf16LE(const wchar_t* text, size_t length);
-inline std::string ToUtf16LE(const WsString& text) { return ToUtf16LE(text.data(), text.size()); }
+inline std::string ToUtf16LE(const WsString& text) {
+  return ToUtf16LE(text.data(), text.size());
+}
 
 // Text from UTF-16LE bytes (an odd trailing byte is dropped; surrogate pairs join).
 WsString FromUtf16LE(const char* bytes, size_t size);

@@ -5,7 +5,9 @@
 
 namespace {
 
-wchar_t AsciiUpper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+wchar_t AsciiUpper(wchar_t c) {
+  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+}
 
 // Parses digits of the given radix from text, saturating at limit.
 uint64_t ParseDigits(const wchar_t* text, int radix, uint64_t limit) {
@@ -153,9 +155,9 @@ bool WsString::FromNumber(int64_t value, WsString& out, bool hexadecimal, int wi
   if (width == 16 || width == 32) {
     // Pointer-sized numbers print 32 bits, as in the 32-bit product.
     int32_t narrow = static_cast<int32_t>(value);
-    written = hexadecimal
-                  ? std::snprintf(buffer, sizeof buffer, "0x%" PRIX32, static_cast<uint32_t>(narrow))
-                  : std::snprintf(buffer, sizeof buffer, "%" PRIi32, narrow);
+    written = hexadecimal ? std::snprintf(buffer, sizeof buffer, "0x%" PRIX32,
+                                          static_cast<uint32_t>(narrow))
+                          : std::snprintf(buffer, sizeof buffer, "%" PRIi32, narrow);
   } else {
     written = hexadecimal
                   ? std::snprintf(buffer, sizeof buffer, "0x%" PRIX64, static_cast<uint64_t>(value))
@@ -201,7 +203,8 @@ void WsString::ToMultiByte(const wchar_t* text, std::string& out, LCID locale) {
   int needed = WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return;
   std::vector<char> buffer(static_cast<size_t>(needed));
-  if (WideCharToMultiByte(codePage, 0, text, length, buffer.data(), needed, nullptr, nullptr) != needed)
+  if (WideCharToMultiByte(codePage, 0, text, length, buffer.data(), needed, nullptr, nullptr) !=
+      needed)
     return;
   out.assign(buffer.data());
 }

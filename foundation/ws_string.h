@@ -14,7 +14,7 @@ class WsString : public std::wstring {
   WsString() = default;
   WsString(const wchar_t* text) : std::wstring(text) {}  // NOLINT: literals convert freely
   WsString(const wchar_t* text, size_t length) : std::wstring(text, length) {}
-  WsString(const std::wstring& text) : std::wstring(text) {}  // NOLINT
+  WsString(const std::wstring& text) : std::wstring(text) {}        // NOLINT
   WsString(std::wstring&& text) : std::wstring(std::move(text)) {}  // NOLINT
   WsString(const WsString&) = default;
   WsString(WsString&&) = default;
