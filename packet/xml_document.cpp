@@ -69,8 +69,10 @@ void WsXmlDocument::LoadFromBuffer(const std::string& bytes) {
     result = document_->load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
                                     pugi::encoding_auto);
   } catch (...) {
+    // The parser reports its own failures in the result; what is thrown
+    // here is a failure to set up the document.
     Reset();
-    throw WsStatus(kWsXmlUnreadable);
+    throw WsStatus(kWsXmlNoRoot);
   }
   // A text without any element (an empty answer, for one) is reported by the
   // parser as an error of its own; it is the "no document element" case.

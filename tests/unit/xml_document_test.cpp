@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "foundation/utf16.h"
 #include "foundation/ws_status.h"
 #include "packet/xml_document.h"
 #include "packet/xml_helpers.h"
+#include "xml_test_files.h"
 
 namespace {
 
@@ -180,28 +178,7 @@ TEST(XmlDocumentTest, CopiesShareOneDocument) {
   EXPECT_EQ(copy.ToString(false, false), WsString(L"\uFEFF<r><added/><later/></r>"));
 }
 
-class XmlFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    directory_ = std::filesystem::temp_directory_path() /
-                 (std::string("ravenlink_xml_") + info->name() + "_" +
-                  std::to_string(reinterpret_cast<uintptr_t>(this)));
-    std::filesystem::create_directories(directory_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
-  void Write(const char* name, const std::string& bytes) {
-    std::ofstream(directory_ / name, std::ios::binary) << bytes;
-  }
-  // The path as a Windows caller writes it, with a backslash before the name.
-  WsString WindowsPath(const char* name) const {
-    return WsString(directory_.wstring()) + L"\\" + WsString(std::filesystem::path(name).wstring());
-  }
-  std::filesystem::path directory_;
-};
+using XmlFileTest = XmlTestFiles;
 
 TEST_F(XmlFileTest, LoadsFromAWindowsPath) {
   Write("answer.xml", Utf16LEWithBom(L"<packet><body>x\r\ny</body></packet>"));

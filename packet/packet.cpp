@@ -1,0 +1,80 @@
+#include "packet/packet.h"
+
+#include "foundation/file_helpers.h"
+#include "packet/xml_helpers.h"
+
+const WsString kPacketNamespaceUri = L"http://www.quorvane.com/Schemas/KVA/2.0";
+const WsString kXmlSchemaInstanceUri = L"http://www.w3.org/2001/XMLSchema-instance";
+
+namespace {
+
+const WsString kPacket = L"packet";
+const WsString kHeader = L"header";
+const WsString kBody = L"body";
+const WsString kXsi = L"xsi";
+const WsString kSchemaLocationName = L"xsi:schemaLocation";
+const WsString kSchemaLocation = kPacketNamespaceUri + L" Schemas/Common/2.0/Packet.xsd";
+const WsString kSchemaVersionName = L"schemaVersion";
+const WsString kSchemaVersion = L"2.0";
+
+}  // namespace
+
+WsStatus StatusFromServerCode(int32_t code) {
+  switch (code) {
+    case 10:
+      return 0x80008006;
+    case 100:
+    case 200:
+      return 0x80008003;
+    case 300:
+    case 400:
+    case 500:
+    case 600:
+      return 0x80008004;
+    case 700:
+    case 800:
+      return 0x80008005;
+    case 900:
+      return 0x80008002;
+    case 6000:
+      return 0x80008007;
+    default:
+      return kWsServer1;
+  }
+}
+
+WsPacket::WsPacket(const WsPacketHeader& header) : header_(header) {}
+
+WsPacket::WsPacket(const WsPacketHeader& header, const WsString& commandName,
+                   const WsXmlSerializable* body)
+    : header_(header), commandName_(commandName), body_(body) {}
+
+WsPacket::WsPacket(const WsXmlDocument& document)
+    : header_(GetChild(document.Root(), kHeader)),
+      bodyElement_(GetChild(document.Root(), kBody)),
+      document_(document) {}
+
+void WsPacket::WriteXml(WsXmlDocument& document, pugi::xml_node element) const {
+  document.AddNamespace(kXsi, kXmlSchemaInstanceUri);
+  SetAttribute(document.Root(), kSchemaLocationName, kSchemaLocation);
+  SetAttribute(document.Root(), kSchemaVersionName, kSchemaVersion);
+  AppendObject(element, document, kHeader, header_);
+  if (body_ != nullptr) {
+    AppendObject(AppendElement(element, kBody), document, commandName_, *body_);
+  } else if (!bodyText_.empty()) {
+    SetText(AppendElement(element, kBody), bodyText_);
+  } else {
+    AppendCopy(element, bodyElement_);
+  }
+}
+
+WsXmlDocument WsPacket::ToDocument() const {
+  WsXmlDocument document(kPacket, kPacketNamespaceUri);
+  WriteXml(document, document.Root());
+  return document;
+}
+
+bool WsPacket::SaveToFile(const WsString& path) const {
+  const WsString text = ToDocument().ToString(true, true);
+  return WriteTextFile(path, text.c_str(), text.size());
+}

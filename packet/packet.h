@@ -1,0 +1,67 @@
+// WsPacket: the envelope of every exchange with the service. A request packet
+// is built from a header and a command object; an answer packet is read from
+// a parsed document and keeps that document alive for its body element.
+#pragma once
+
+#include <cstdint>
+
+#include <pugixml.hpp>
+
+#include "foundation/ws_status.h"
+#include "foundation/ws_string.h"
+#include "packet/packet_header.h"
+#include "packet/xml_document.h"
+#include "packet/xml_serializable.h"
+
+// The packet namespace, declared on the root of every packet and the start of
+// its schema location.
+extern const WsString kPacketNamespaceUri;
+extern const WsString kXmlSchemaInstanceUri;
+
+// The status for a non-zero server code of an answer.
+WsStatus StatusFromServerCode(int32_t code);
+
+class WsPacket {
+ public:
+  WsPacket() = default;
+  // A packet with a header and no body.
+  explicit WsPacket(const WsPacketHeader& header);
+  // A command packet: "body" holds an element named commandName that the body
+  // object fills. The body is borrowed and must outlive every written copy.
+  WsPacket(const WsPacketHeader& header, const WsString& commandName,
+           const WsXmlSerializable* body);
+  // An answer: the header from the root's "header" child (empty when there is
+  // none) and the root's "body" child; the packet shares the document.
+  explicit WsPacket(const WsXmlDocument& document);
+  WsPacket(const WsPacket&) = default;
+  WsPacket& operator=(const WsPacket&) = default;
+  virtual ~WsPacket() = default;
+
+  // Declares the schema on the document's root and writes "header" and "body"
+  // into element: the command element when there is a body object, else the
+  // body text when there is one, else a copy of the body element read from
+  // an answer (no "body" at all when there is none).
+  virtual void WriteXml(WsXmlDocument& document, pugi::xml_node element) const;
+
+  // A new "packet" document holding this packet: what is posted and saved.
+  WsXmlDocument ToDocument() const;
+  // Writes ToDocument's indented text with declaration as UTF-16LE with a
+  // byte-order mark, creating missing folders and replacing an existing file.
+  // True only if every byte was written; I/O errors are reported only by the
+  // result (a body object that cannot write itself still throws its status).
+  bool SaveToFile(const WsString& path) const;
+
+  void SetBodyText(const WsString& text) { bodyText_ = text; }
+
+  const WsPacketHeader& Header() const { return header_; }
+  const WsString& CommandName() const { return commandName_; }
+  pugi::xml_node BodyElement() const { return bodyElement_; }
+
+ private:
+  WsPacketHeader header_;
+  WsString commandName_;
+  WsString bodyText_;
+  const WsXmlSerializable* body_ = nullptr;
+  pugi::xml_node bodyElement_;
+  WsXmlDocument document_;
+};
