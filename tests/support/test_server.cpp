@@ -257,6 +257,8 @@ bool TestServer::ReadRequest(Connection& connection, RecordedRequest* request) {
   size_t end;
   while ((end = connection.pending.find("\r\n\r\n")) == std::string::npos) {
     if (connection.pending.size() > kMaxHeaderBytes || !fill()) return false;
+    // Not HTTP (a TLS handshake, say): the connection is dropped.
+    if (connection.pending[0] < 'A' || connection.pending[0] > 'Z') return false;
   }
   std::string head = connection.pending.substr(0, end);
   connection.pending.erase(0, end + 4);

@@ -373,6 +373,21 @@ TEST_F(WinInet, RefusedConnectionFailsTheSend) {
   EXPECT_EQ(post.Post(L"/", "body"), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
 }
 
+// A secure request to a server that answers in plain HTTP fails in the
+// handshake, with a security error rather than a hang or a status.
+TEST_F(WinInet, SecureRequestToAPlainServerFailsTheHandshake) {
+  TestServer server;
+  server.SetDefault(ScriptedResponse::Ok("plain"));
+  Client client(server.Port());
+  client.Open(L"GET", L"/", 0x04808080);
+  auto sent = std::async(std::launch::async, [&] {
+    return HttpSendRequestW(client.request.get(), nullptr, 0, nullptr, 0) ? 0 : GetLastError();
+  });
+  ASSERT_EQ(sent.wait_for(kHangGuard), std::future_status::ready);
+  DWORD error = sent.get();
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR));
+}
+
 TEST_F(WinInet, ResetConnectionsFail) {
   struct Case {
     const char* name;
