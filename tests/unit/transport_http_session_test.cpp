@@ -55,6 +55,18 @@ TEST(TransportHttpSession, StatusCodesMapOntoStatuses) {
     }
   }
   EXPECT_EQ(server.RequestCount(), std::size(rows));
+
+  // Interactive, a 407 asks for credentials; a dialog that is cancelled ends
+  // the exchange the same way. (Only where the dialog cannot appear: the
+  // compat client reports it as cancelled.)
+  if (!TestsRunOnWindows()) {
+    session.SetSilent(false);
+    server.Enqueue(ScriptedResponse::ProxyChallenge());
+    std::string response;
+    EXPECT_EQ(HexStatus(RaisedStatus(
+                  [&] { session.Submit(ServerUrl(server, "/status"), L"", response); })),
+              HexStatus(kWsHttpRetry));
+  }
 }
 
 TEST(TransportHttpSession, RequestOnTheWire) {
@@ -187,6 +199,27 @@ TEST(TransportHttpSession, FailuresBeforeAnyAnswer) {
   server.Enqueue(ScriptedResponse::Ok("fine"));
   std::string response;
   session.Submit(ServerUrl(server, "/"), L"", response);
+  EXPECT_EQ(response, "fine");
+}
+
+TEST(TransportHttpSession, AbortBeforeTheHandleExists) {
+  // A cancel can reach the session before its exchange has opened anything;
+  // that exchange must still end instead of running to completion.
+  TestServer server;
+  server.SetDefault(ScriptedResponse::Ok("fine"));
+  WsHttpSession session;
+  std::string response;
+  session.Abort();
+  EXPECT_EQ(HexStatus(RaisedStatus([&] { session.Submit(ServerUrl(server, "/"), L"", response); })),
+            HexStatus(kWsHttpIncomplete));
+  EXPECT_EQ(server.RequestCount(), 0u);
+  // The abort is spent: the next exchange runs, and one cleared in between
+  // does not count.
+  session.Submit(ServerUrl(server, "/"), L"", response);
+  EXPECT_EQ(response, "fine");
+  session.Abort();
+  session.ClearAbort();
+  session.Submit(ServerUrl(server, "/"), L"<a/>", response);
   EXPECT_EQ(response, "fine");
 }
 
