@@ -853,7 +853,7 @@ HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectNam
 
 // "Name: value" lines separated by CR LF; length -1 means NUL-terminated.
 // Supports HTTP_ADDREQ_FLAG_ADD and HTTP_ADDREQ_FLAG_ADD_IF_NEW (a header
-// already there fails with ERROR_HTTP_HEADER_ALREADY_EXISTS). Not supported:
+// already there fails with ERROR_HTTP_INVALID_HEADER). Not supported:
 // replacing, coalescing or removing headers.
 BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLength,
                             DWORD modifiers) {
@@ -867,8 +867,7 @@ BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLen
     bool exists =
         std::any_of(h->requestHeaders.begin(), h->requestHeaders.end(),
                     [&](const auto& old) { return EqualsNoCase(old.first, header.first); });
-    if (exists && (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW))
-      return Fail(ERROR_HTTP_HEADER_ALREADY_EXISTS);
+    if (exists && (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW)) return Fail(ERROR_HTTP_INVALID_HEADER);
     h->requestHeaders.push_back(std::move(header));
   }
   return TRUE;

@@ -74,13 +74,6 @@ bool CompareTypeFromText(const std::wstring& text, CompareType& out) {
   return false;
 }
 
-const wchar_t* CompareTypeText(CompareType type) {
-  for (const CompareName& name : kCompareNames) {
-    if (name.type == type) return name.text;
-  }
-  return L"";
-}
-
 RequestPacket ParseRequestPacket(const std::string& bytes) {
   pugi::xml_document document;
   const pugi::xml_parse_result parsed =

@@ -67,7 +67,6 @@ constexpr int kMaxQueryDepth = 32;
 // "" gives kEqual; the six names give their type. Returns false for any other
 // text.
 bool CompareTypeFromText(const std::wstring& text, CompareType& out);
-const wchar_t* CompareTypeText(CompareType type);
 
 // Reads the packet's bytes (any encoding pugixml detects, the client sends
 // UTF-16LE with a byte-order mark). Throws RequestError with

@@ -36,23 +36,29 @@ TEST(RequestPacketTest, ReadsTheClientsUtf16PacketIntoAQueryTree) {
   EXPECT_EQ(root.groups[1].comparisons[0].value, L"{P1}");
 }
 
-TEST(RequestPacketTest, EveryCompareTypeNameIsRead) {
-  const wchar_t* const names[] = {L"NotEqual",         L"Contains", L"GreaterThan",
-                                  L"GreaterThanEqual", L"LessThan", L"LessThanEqual"};
-  for (const wchar_t* name : names) {
-    CompareType type = CompareType::kEqual;
-    ASSERT_TRUE(CompareTypeFromText(name, type)) << pugi::as_utf8(name);
-    EXPECT_STREQ(CompareTypeText(type), name);
-  }
-  CompareType type = CompareType::kNotEqual;
-  EXPECT_TRUE(CompareTypeFromText(L"", type));
-  EXPECT_EQ(type, CompareType::kEqual);
-  EXPECT_FALSE(CompareTypeFromText(L"notequal", type));
-  EXPECT_FALSE(CompareTypeFromText(L"Equal", type));
-}
-
 std::string Packet(const std::string& body) {
   return "<packet><header/><body>" + body + "</body></packet>";
+}
+
+TEST(RequestPacketTest, EveryCompareTypeOfTheQueryLanguageIsRead) {
+  const struct {
+    const char* text;
+    CompareType type;
+  } rows[] = {
+      {"NotEqual", CompareType::kNotEqual},
+      {"Contains", CompareType::kContains},
+      {"GreaterThan", CompareType::kGreaterThan},
+      {"GreaterThanEqual", CompareType::kGreaterThanEqual},
+      {"LessThan", CompareType::kLessThan},
+      {"LessThanEqual", CompareType::kLessThanEqual},
+  };
+  for (const auto& row : rows) {
+    const RequestPacket packet = ParseRequestPacket(
+        Packet(std::string("<contentQuery><query type=\"Or\"><metadata compareType=\"") + row.text +
+               "\" field=\"f\">v</metadata></query></contentQuery>"));
+    ASSERT_EQ(packet.query.comparisons.size(), 1u) << row.text;
+    EXPECT_EQ(packet.query.comparisons[0].compare, row.type) << row.text;
+  }
 }
 
 TEST(RequestPacketTest, MalformedRequestsAreRejectedWithStatus300) {

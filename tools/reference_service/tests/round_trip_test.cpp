@@ -4,6 +4,9 @@
 #include <fstream>
 #include <thread>
 
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 #include <pugixml.hpp>
 
 #include "http_server.h"
@@ -13,10 +16,45 @@
 namespace ravenlink_service {
 namespace {
 
-// The service on a loopback port picked at run time, answered by
-// cpp-httplib's client as the library's transport would ask.
-TEST(RoundTripTest, QueryAndPingOverLoopback) {
+// Writes a fresh self-signed certificate for 127.0.0.1 and its key as PEM
+// files in the folder.
+void WriteSelfSignedCertificate(const std::filesystem::path& folder, std::string& certPath,
+                                std::string& keyPath) {
+  certPath = (folder / "cert.pem").string();
+  keyPath = (folder / "key.pem").string();
+  EVP_PKEY* key = EVP_EC_gen("P-256");
+  ASSERT_NE(key, nullptr);
+  X509* cert = X509_new();
+  ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+  X509_gmtime_adj(X509_getm_notBefore(cert), -60);
+  X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
+  X509_set_pubkey(cert, key);
+  X509_NAME* name = X509_get_subject_name(cert);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+  X509_set_issuer_name(cert, name);
+  ASSERT_GT(X509_sign(cert, key, EVP_sha256()), 0);
+  std::FILE* certFile = std::fopen(certPath.c_str(), "w");
+  std::FILE* keyFile = std::fopen(keyPath.c_str(), "w");
+  ASSERT_TRUE(certFile != nullptr && keyFile != nullptr);
+  EXPECT_EQ(PEM_write_X509(certFile, cert), 1);
+  EXPECT_EQ(PEM_write_PrivateKey(keyFile, key, nullptr, nullptr, 0, nullptr, nullptr), 1);
+  std::fclose(certFile);
+  std::fclose(keyFile);
+  X509_free(cert);
+  EVP_PKEY_free(key);
+}
+
+// The service on a loopback port picked at run time, over HTTP and HTTPS,
+// answered by cpp-httplib's client as the library's transport would ask.
+class RoundTripTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RoundTripTest, QueryAndPingOverLoopback) {
+  const bool https = GetParam();
   TempDir dir;
+  std::string certPath;
+  std::string keyPath;
+  if (https) WriteSelfSignedCertificate(dir.path(), certPath, keyPath);
   std::ofstream(dir.path() / "one.xml") << R"(<notification><ID>ONE</ID>
       <targetApplication>QVINSTALLER</targetApplication><severity>Critical</severity>
       <status code="live"/><messages><message lang="9"><title>Grüße</title></message></messages>
@@ -27,14 +65,16 @@ TEST(RoundTripTest, QueryAndPingOverLoopback) {
 
   ServiceConfig config{dir.path().string(), std::nullopt};
   RequestLog log(logFile);
-  std::unique_ptr<httplib::Server> server = CreateServer("", "");
+  std::unique_ptr<httplib::Server> server = CreateServer(certPath, keyPath);
   ASSERT_TRUE(server);
   ConfigureServer(*server, config, log);
   const int port = server->bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread serving([&server] { server->listen_after_bind(); });
 
-  httplib::Client client("127.0.0.1", port);
+  httplib::Client client((https ? "https://127.0.0.1:" : "http://127.0.0.1:") +
+                         std::to_string(port));
+  client.enable_server_certificate_verification(false);
   client.set_decompress(false);
   const httplib::Headers gzip = {{"Accept-Encoding", "gzip"}};
   const auto query =
@@ -83,6 +123,17 @@ TEST(RoundTripTest, QueryAndPingOverLoopback) {
   EXPECT_NE(lines[0].find("status=0 documents=1/1 gzip"), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("GET /qvwp/flumeway?cmd=PingCmd:Ping"), std::string::npos);
   EXPECT_NE(lines[2].find("PUT /qvwp/flumeway"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(HttpAndHttps, RoundTripTest, ::testing::Bool());
+
+TEST(CreateServerTest, HttpsNeedsAUsableCertificateAndKey) {
+  TempDir dir;
+  std::ofstream(dir.path() / "junk.pem") << "not a certificate";
+  const std::string junk = (dir.path() / "junk.pem").string();
+  EXPECT_FALSE(CreateServer(junk, ""));
+  EXPECT_FALSE(CreateServer("", junk));
+  EXPECT_FALSE(CreateServer(junk, junk));
 }
 
 }  // namespace
