@@ -74,8 +74,12 @@ std::string Range(const InstallerInfo& info) {
 // A record of one of the engine's sets: key, version (or range) and languages.
 std::string Record(const InstallerInfo& info) {
   std::string text = Utf8(info.Key().ToString());
-  text += " " + Range(info);
-  if (!info.Languages().empty()) text += " " + Utf8(info.Languages());
+  text += ' ';
+  text += Range(info);
+  if (!info.Languages().empty()) {
+    text += ' ';
+    text += Utf8(info.Languages());
+  }
   return text;
 }
 
@@ -179,7 +183,9 @@ int Explain(const Options& o) {
   try {
     document.LoadFromFile(FromUtf8(o.file));
   } catch (const WsStatus& status) {
-    return Failed(("reading " + o.file).c_str(), status);
+    std::string what = "reading ";
+    what += o.file;
+    return Failed(what.c_str(), status);
   }
   const WsPacket answer(document);
   if (answer.Header().ServerCode() != 0) {
