@@ -188,9 +188,11 @@ int Run(const cli::Options& o) {
   if (rc != RAVENLINK_OK) return rc;
   if (o.command == "save") {
     const std::wstring path = cli::FromUtf8(o.file);
+    // Saving replaces the file; removing it first lets its presence tell
+    // whether the write happened, which the library does not report.
+    std::remove(o.file.c_str());
     rc = SaveNotificationResponse(handle, path.c_str());
     if (rc != RAVENLINK_OK) return Fail("SaveNotificationResponse", rc);
-    // The library does not report a failed write; the file tells.
     std::FILE* saved = std::fopen(o.file.c_str(), "rb");
     if (saved == nullptr) {
       std::fprintf(stderr, "ravenlink-cli: the answer was not saved to %s\n", o.file.c_str());
