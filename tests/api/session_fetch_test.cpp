@@ -20,8 +20,8 @@ class FetchTest : public SessionTest {
  protected:
   // Fills the session from a file, without touching its query.
   void Load(const Session& session, const std::vector<Note>& notes) {
+    WriteFile("preload.xml", AnswerXml(notes));
     const std::wstring path = PathIn("preload.xml");
-    std::ofstream(std::filesystem::path(path), std::ios::binary) << AnswerXml(notes);
     ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
   }
 };
@@ -48,6 +48,7 @@ TEST_F(FetchTest, StartThenCheckCollectsTheAnswerOnce) {
 TEST_F(FetchTest, CheckBeforeStartFails) {
   Session session;
   EXPECT_EQ(CheckGetNotifications(session), RAVENLINK_FAILED);
+  Answer({});
   EXPECT_EQ(session.Fetch(), RAVENLINK_OK);  // the session is still ready to fetch
   EXPECT_EQ(server_.RequestCount(), 1u);
 }
@@ -162,16 +163,17 @@ std::vector<FailureCase> FailureCases() {
                                      "verMin=\"x\" verMax=\"2\" lang=\"\"/></conditions>"}})),
        4, false, false},
       // Transport failures keep the query for another try.
-      {"Http500", Raw("oops", 500), 3, true, true},
+      {"Http503", Raw("busy", 503), 3, true, true},
+      {"Http500", Raw("oops", 500), 4, true, true},
+      {"Http400", Raw("bad", 400), 3, true, true},
       {"Http404", Raw("missing", 404), 4, true, true},
       {"ResetBeforeStatus", reset, 3, true, true},
   };
 }
 
 TEST_F(FetchTest, FailedAnswers) {
+  WriteFile("good.xml", AnswerXml({{.id = "again"}, {.id = "more"}}));
   const std::wstring good = PathIn("good.xml");
-  std::ofstream(std::filesystem::path(good), std::ios::binary)
-      << AnswerXml({{.id = "again"}, {.id = "more"}});
   for (const FailureCase& c : FailureCases()) {
     SCOPED_TRACE(c.name);
     Session session;
@@ -293,8 +295,8 @@ TEST_F(FetchTest, MessageIdBeforeMessageCount) {
   EXPECT_EQ(id.Text(), L"m");
 
   // A load is a new parse: the list is empty again until counted.
+  WriteFile("other.xml", AnswerXml({{.id = "n"}}));
   const std::wstring path = PathIn("other.xml");
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << AnswerXml({{.id = "n"}});
   ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
   id.Reset();
   EXPECT_EQ(GetMessageId(session, 0, id.get()), RAVENLINK_TRANSPORT_FAILED);
@@ -308,9 +310,7 @@ TEST_F(FetchTest, SaveThenLoadGivesTheSameMessages) {
   ASSERT_EQ(fetched.Fetch(), RAVENLINK_OK);
   const std::wstring path = PathIn("new/folder/saved.xml");
   EXPECT_EQ(SaveNotificationResponse(fetched, path.c_str()), RAVENLINK_OK);
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string text = PostedText(bytes);
+  const std::string text = PostedText(ReadFile("new/folder/saved.xml"));
   EXPECT_EQ(text.rfind("<?xml version=\"1.0\"?>\n<packet xmlns=", 0), 0u) << text;
   EXPECT_NE(text.find("<notification>"), std::string::npos) << text;
 
@@ -326,9 +326,7 @@ TEST_F(FetchTest, SaveThenLoadGivesTheSameMessages) {
   // Saving what was loaded writes the same file again.
   const std::wstring again = PathIn("again.xml");
   EXPECT_EQ(SaveNotificationResponse(loaded, again.c_str()), RAVENLINK_OK);
-  std::ifstream in2(std::filesystem::path(again), std::ios::binary);
-  const std::string bytes2((std::istreambuf_iterator<char>(in2)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(PostedText(bytes2), text);
+  EXPECT_EQ(PostedText(ReadFile("again.xml")), text);
 }
 
 // When there is no successful answer to save, nothing is written and the
@@ -356,7 +354,7 @@ TEST_F(FetchTest, SaveWithNothingToSave) {
     }
     const std::wstring path = PathIn(name + ".xml");
     EXPECT_EQ(SaveNotificationResponse(session, path.c_str()), c.result);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(path)));
+    EXPECT_FALSE(std::filesystem::exists(HostPath(name + ".xml")));
   }
 }
 
@@ -376,9 +374,7 @@ TEST_F(FetchTest, LoadFailures) {
     Session session;
     Load(session, {{.id = "loaded"}});
     const std::wstring path = PathIn(std::string(c.name) + ".xml");
-    if (!c.content.empty()) {
-      std::ofstream(std::filesystem::path(path), std::ios::binary) << c.content;
-    }
+    if (!c.content.empty()) WriteFile(std::string(c.name) + ".xml", c.content);
     EXPECT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_FAILED);
     if (std::string(c.name) != "BadSeverity") {
       EXPECT_EQ(session.Ids(), Ids{L"loaded"});

@@ -141,6 +141,10 @@ TEST_F(MessagesTest, InstallingAndAvailableItems) {
       EXPECT_EQ(GetProductRequiredCount(session, L"m", &count), RAVENLINK_TRANSPORT_FAILED);
       continue;
     }
+    // The stored entry's tree records its required items at its next
+    // evaluation.
+    ASSERT_EQ(ResetConditions(session, c.flags), RAVENLINK_OK);
+    ASSERT_EQ(session.Ids(), Ids{L"m"});
     int count = -1;
     EXPECT_EQ(GetProductRequiredCount(session, L"m", &count), RAVENLINK_OK);
     EXPECT_EQ(count, c.kind < 0 ? 0 : 1);
@@ -171,6 +175,7 @@ TEST_F(MessagesTest, DistributionAndSuiteRequirements) {
                "<suite guid=\"" +
                kB + "\" status=\"notInstalling\" verMin=\"7\" verMax=\"8\" lang=\"\"/>")}});
   ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+  ASSERT_EQ(ResetConditions(session, RAVENLINK_FLAG_SILENT), RAVENLINK_OK);
   ASSERT_EQ(session.Ids(), Ids{L"m"});
 
   int count = -1;
@@ -414,6 +419,7 @@ TEST_F(MessagesTest, DriverTemplate) {
     ASSERT_EQ(SetInstallingProduct(session, kBw, L"2.0"), RAVENLINK_OK);
     Answer({{.id = "m", .conditions = c.conditions}});
     ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+    ASSERT_EQ(ResetConditions(session, RAVENLINK_FLAG_SILENT), RAVENLINK_OK);
     ASSERT_EQ(session.Ids(), Ids{L"m"});
     int found = -1, first = -1, second = -1, third = -1;
     Variant text;
