@@ -164,6 +164,37 @@ TEST_F(MessagesTest, InstallingAndAvailableItems) {
   }
 }
 
+// The required items name the caller's records; clearing the caller's items
+// does not clear what the last evaluation recorded.
+TEST_F(MessagesTest, RequirementsOutliveClearInstallingInfo) {
+  Session session;
+  ASSERT_EQ(SetInstallingProduct(session, kAw, L"1.5"), RAVENLINK_OK);
+  Answer({{.id = "m", .conditions = Conditions(Product(kA, "installing", "1.0", "2.0"))}});
+  ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+  ASSERT_EQ(ResetConditions(session, RAVENLINK_FLAG_SILENT), RAVENLINK_OK);
+  ASSERT_EQ(session.Ids(), Ids{L"m"});
+  ASSERT_EQ(ClearInstallingInfo(session), RAVENLINK_OK);
+  ASSERT_EQ(SetAvailableProduct(session, kBw, L"9.9"), RAVENLINK_OK);
+
+  int count = -1;
+  EXPECT_EQ(GetProductRequiredCount(session, L"m", &count), RAVENLINK_OK);
+  EXPECT_EQ(count, 1);
+  Variant key, version;
+  int kind = -1, value = -1;
+  EXPECT_EQ(GetProductRequired(session, L"m", 0, key.get(), version.get(), &kind, &value),
+            RAVENLINK_OK);
+  EXPECT_EQ(key.Text(), kAw);
+  EXPECT_EQ(version.Text(), L"1.5");
+  EXPECT_EQ(kind, 1);
+  EXPECT_EQ(value, 0);
+
+  // The next evaluation records against the sets as they are now.
+  ASSERT_EQ(ResetConditions(session, RAVENLINK_FLAG_SILENT), RAVENLINK_OK);
+  EXPECT_EQ(session.Ids(), Ids{});
+  EXPECT_EQ(GetProductRequiredCount(session, L"m", &count), RAVENLINK_OK);
+  EXPECT_EQ(count, 0);
+}
+
 TEST_F(MessagesTest, DistributionAndSuiteRequirements) {
   Session session;
   ASSERT_EQ(SetInstallingDistribution(session, kDw, L"3.0", L"1031,1033"), RAVENLINK_OK);
