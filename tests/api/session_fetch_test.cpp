@@ -226,6 +226,109 @@ TEST_F(FetchTest, FailedAnswers) {
   }
 }
 
+// Whatever the service sends, the caller gets a result code, the session
+// still answers and takes a good answer afterwards, and the next session
+// fetches normally.
+TEST_F(FetchTest, JunkAnswers) {
+  std::string binary;
+  unsigned seed = 12345;
+  for (int i = 0; i < 4096; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    binary += static_cast<char>(seed >> 16);
+  }
+  std::string deep;
+  for (int i = 0; i < 1000; ++i) deep += "<and>";
+  for (int i = 0; i < 1000; ++i) deep += "</and>";
+  std::vector<Note> many;
+  for (int i = 0; i < 300; ++i) many.push_back({.id = "n" + std::to_string(i)});
+  const std::string good = AnswerXml({{.id = "x"}});
+  std::string oddUtf16 = "\xFF\xFE" + Utf16LE(u"<packet><body/></packet>");
+  oddUtf16.pop_back();
+
+  std::vector<ScriptedResponse> answers = {
+      Raw(binary),
+      Raw("\xEF\xBB\xBF" + good),
+      Raw(oddUtf16),
+      Raw(GzipEncode(binary)),
+      Raw(GzipEncode(good).substr(0, 40)),
+      Raw(AnswerXml({{.id = "deep", .conditions = "<conditions>" + deep + "</conditions>"}})),
+      Raw(AnswerXml({{.id = std::string(20000, 'i')}})),
+      Raw(AnswerXml(many)),
+      Raw(AnswerXml({{.id = "x"}}, "99999999999999999999")),
+      Raw(AnswerXml({{.id = "x"}}, "-300")),
+      Raw(AnswerXml({{.id = "x", .minEngineVersion = "4294967296.1"}})),
+      Raw(AnswerXml({{.id = "x", .minEngineVersion = "17.0.0.0.0.0"}})),
+      Raw(AnswerXml({{.id = "x",
+                      .conditions = "<conditions><operatingSystem os=\"Windows\" "
+                                    "verMin=\"0\" verMax=\"99\" bits=\"0xFFFFFFFFFF\"/>"
+                                    "<msi>VersionNT &gt; 0</msi></conditions>"}})),
+      Raw("<!DOCTYPE p [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]>"
+          "<packet><body>&b;</body></packet>"),
+  };
+  ScriptedResponse saysGzip = Raw(good);
+  saysGzip.headers = {{"Content-Encoding", "gzip"}};
+  answers.push_back(saysGzip);
+  ScriptedResponse cut = Raw(good);
+  cut.fault = ServerFault::kCloseInBody;
+  cut.bodySplit = 30;
+  answers.push_back(cut);
+  ScriptedResponse longer = Raw(good);
+  longer.contentLength = static_cast<long long>(good.size()) + 100;
+  longer.closeAfter = true;
+  answers.push_back(longer);
+  ScriptedResponse noLength = Raw(good);
+  noLength.contentLength = -2;
+  answers.push_back(noLength);
+
+  WriteFile("good.xml", AnswerXml({{.id = "good"}}));
+  const std::wstring goodPath = PathIn("good.xml");
+  for (size_t i = 0; i < answers.size(); ++i) {
+    SCOPED_TRACE(i);
+    server_.Enqueue(answers[i]);
+    Session session;
+    const int result = session.Fetch();
+    EXPECT_TRUE(result == 0 || result == 3 || result == 4 || result == 5) << result;
+    EXPECT_GE(session.Count(), 0);
+    EXPECT_GE(session.Discarded(), 0);
+    EXPECT_EQ(LoadNotificationResponse(session, goodPath.c_str()), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), Ids{L"good"});
+  }
+  Answer({{.id = "after"}});
+  Session session;
+  EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+  EXPECT_EQ(session.Ids(), Ids{L"after"});
+}
+
+// The same junk in a file: a load gives 0 or 5 and the session stays usable.
+TEST_F(FetchTest, JunkFiles) {
+  const std::string good = AnswerXml({{.id = "x"}});
+  const std::string files[] = {
+      "",
+      std::string("\0\0\0\0", 4),
+      "\xFF\xFE<",
+      "<packet>",
+      good.substr(0, good.size() / 2),
+      "<packet><body><notification><ID>a</ID></notification></body></packet>",
+      "<other><body/></other>",
+  };
+  WriteFile("good.xml", AnswerXml({{.id = "good"}}));
+  const std::wstring goodPath = PathIn("good.xml");
+  for (size_t i = 0; i < std::size(files); ++i) {
+    SCOPED_TRACE(i);
+    const std::string name = "junk" + std::to_string(i) + ".xml";
+    WriteFile(name, files[i]);
+    Session session;
+    const int result = LoadNotificationResponse(session, PathIn(name).c_str());
+    EXPECT_TRUE(result == 0 || result == 5) << result;
+    EXPECT_GE(session.Count(), 0);
+    EXPECT_EQ(LoadNotificationResponse(session, goodPath.c_str()), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), Ids{L"good"});
+  }
+  // A folder is not a file.
+  Session session;
+  EXPECT_EQ(LoadNotificationResponse(session, PathIn("").c_str()), RAVENLINK_FAILED);
+}
+
 TEST_F(FetchTest, GzipAnswerIsDecoded) {
   ScriptedResponse zipped = ScriptedResponse::Ok(AnswerXml({{.id = "zipped"}}));
   zipped.gzip = true;
