@@ -240,4 +240,22 @@ TEST_F(SessionFetchTest, RequestLocale) {
   }
 }
 
+TEST_F(SessionFetchTest, PingJudgesTheAnswerOnlyWithATimeLimit) {
+  ScopedRegistry registry(Registry(server));
+  const struct {
+    int32_t timeoutMs;
+    const char* code;
+    bool ok;
+  } rows[] = {{0, "300", true}, {5000, "300", false}, {5000, "0", true}};
+  for (const auto& row : rows) {
+    server.Enqueue(ScriptedResponse::Ok(Answer("", row.code)));
+    WsRavenlinkSession session(Client(L"Mine", 1), 9, 0);
+    EXPECT_EQ(session.PingServer(row.timeoutMs) == kWsOk, row.ok)
+        << row.timeoutMs << " " << row.code;
+    EXPECT_EQ(server.Requests().back().method, "GET");
+    // The request that held the ping settings has no answer to save.
+    EXPECT_NE(StatusOf([&] { session.SaveNotificationResponse(L"unused.xml"); }), 0u);
+  }
+}
+
 }  // namespace
