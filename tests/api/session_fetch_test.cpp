@@ -387,6 +387,11 @@ TEST_F(FetchTest, EntriesKeptFromAnAnswer) {
     EXPECT_EQ(session.Ids(), c.ids);
     for (size_t i = 0; i < c.ids.size(); ++i) EXPECT_EQ(session.Title(c.ids[i]), c.titles[i]);
     EXPECT_EQ(session.Discarded(), c.discarded);
+    // The next parse starts both over.
+    WriteFile("empty.xml", AnswerXml({}));
+    EXPECT_EQ(LoadNotificationResponse(session, PathIn("empty.xml").c_str()), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), Ids{});
+    EXPECT_EQ(session.Discarded(), 0);
   }
 }
 

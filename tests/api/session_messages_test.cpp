@@ -251,8 +251,15 @@ TEST_F(MessagesTest, ItemMessageQueries) {
   Answer({{.id = "twice", .conditions = Conditions("<or>" + dist + dist + "</or>")},
           {.id = "prod", .conditions = Conditions(Product(kA, "installing", "1.0", "2.0"))},
           {.id = "both", .conditions = Conditions(Product(kA, "installing", "1.2", "1.8") + dist)},
-          {.id = "plain"}});
+          {.id = "plain"},
+          // A condition that names languages never concerns the queried item.
+          {.id = "withLanguage",
+           .conditions = Conditions(std::string("<distribution guid=\"") + kB +
+                                    "\" status=\"installing\" verMin=\"1.0\" verMax=\"3.0\" "
+                                    "lang=\"1033\"/>")}});
+  ASSERT_EQ(SetInstallingDistribution(session, kBw, L"2.0", L"1033"), RAVENLINK_OK);
   ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+  ASSERT_EQ(session.Ids(), (Ids{L"both", L"plain", L"prod", L"twice", L"withLanguage"}));
 
   struct Case {
     const char* name;
@@ -272,6 +279,7 @@ TEST_F(MessagesTest, ItemMessageQueries) {
       {"ProductInOneRange", 0, kAw, L"1.9", {L"prod"}},
       {"ProductUnknown", 0, kBw, L"1.5", {}},
       {"SuiteNone", 2, kDw, L"2.0", {}},
+      {"DistributionWithLanguages", 1, kBw, L"2.0", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -366,6 +374,50 @@ TEST_F(MessagesTest, InstalledProductsFromTheInventory) {
   EXPECT_EQ(session.Ids(), Ids{L"installed"});  // not evaluated again yet
   EXPECT_EQ(ResetConditions(session, RAVENLINK_FLAG_SILENT), RAVENLINK_OK);
   EXPECT_EQ(session.Ids(), Ids{});
+}
+
+// MSI conditions are resolved in one batch by the inventory library at the
+// module path the caller gave; without a module they read false.
+TEST_F(MessagesTest, MsiConditions) {
+  WriteFile("meta.dll", "module");
+  const std::string conditions =
+      "[condition]\nText = VersionNT >= 600\nEvaluate = 1\n"
+      "[condition]\nText = Broken\nEvaluate = 3\n";
+  struct Case {
+    const char* name;
+    std::string module;  // file name for SetMetaUtilsPath, "" for none
+    std::string inventory;
+    int result;
+    Ids ids;
+  } cases[] = {
+      {"NoModule", "", conditions, 0, {L"negated", L"plain", L"unknown-negated"}},
+      {"MissingModule", "absent.dll", conditions, 0, {L"negated", L"plain", L"unknown-negated"}},
+      {"Resolved", "meta.dll", conditions, 0, {L"plain", L"true", L"unknown-negated"}},
+      {"OpenFails", "meta.dll", conditions + "[paths]\nOpen = 1\n", 4, {}},
+      {"RunFails", "meta.dll", conditions + "[paths]\nRun = 0x80004005\n", 4, {}},
+      {"AddFailsIsOnlyLogged",
+       "meta.dll",
+       conditions + "[paths]\nAdd = 7\n",
+       0,
+       {L"plain", L"true", L"unknown-negated"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteInventory(c.inventory);
+    Session session;
+    if (!c.module.empty()) {
+      ASSERT_EQ(SetMetaUtilsPath(session, PathIn(c.module).c_str()), RAVENLINK_OK);
+    }
+    Answer({{.id = "true", .conditions = "<conditions><msi>VersionNT &gt;= 600</msi></conditions>"},
+            {.id = "negated",
+             .conditions = "<conditions><msi logic=\"not\">VersionNT &gt;= 600</msi></conditions>"},
+            {.id = "error", .conditions = "<conditions><msi>Broken</msi></conditions>"},
+            {.id = "unknown-negated",
+             .conditions = "<conditions><msi logic=\"Not\">Unknown</msi></conditions>"},
+            {.id = "plain"}});
+    EXPECT_EQ(session.Fetch(), c.result);
+    EXPECT_EQ(session.Ids(), c.ids);
+  }
 }
 
 TEST_F(MessagesTest, DisplayNames) {
