@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "session_harness.h"
@@ -327,6 +328,28 @@ TEST_F(FetchTest, JunkFiles) {
   // A folder is not a file.
   Session session;
   EXPECT_EQ(LoadNotificationResponse(session, PathIn("").c_str()), RAVENLINK_FAILED);
+}
+
+// Sessions on different threads are independent: each fetches, reads and
+// closes its own while the others do the same.
+TEST_F(FetchTest, SessionsOnSeveralThreads) {
+  server_.SetDefault(ScriptedResponse::Ok(AnswerXml({{.id = "b"}, {.id = "a"}})));
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (size_t t = 0; t < failures.size(); ++t) {
+    threads.emplace_back([&failures, t] {
+      for (int round = 0; round < 3; ++round) {
+        Session session;
+        if (session.Fetch() != RAVENLINK_OK || session.Ids() != Ids{L"a", L"b"} ||
+            session.Title(L"b") != L"Title b") {
+          ++failures[t];
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
+  EXPECT_EQ(server_.RequestCount(), 12u);
 }
 
 TEST_F(FetchTest, GzipAnswerIsDecoded) {
