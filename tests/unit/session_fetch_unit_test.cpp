@@ -222,24 +222,6 @@ TEST_F(SessionFetchTest, DestroyedWhileTheExchangeRuns) {
   EXPECT_TRUE(server.WaitForIdle(std::chrono::seconds(10)));
 }
 
-TEST_F(SessionFetchTest, RequestLocale) {
-  ScopedRegistry registry(Registry(server));
-  const struct {
-    uint32_t language;
-    const wchar_t* locale;
-  } rows[] = {{9, L"<locale>en-us</locale>"},
-              {1033, L"<locale>xx-xx</locale>"},
-              {7, L"<locale>xx-xx</locale>"}};
-  for (const auto& row : rows) {
-    server.Enqueue(ScriptedResponse::Ok(kOneNotification));
-    WsRavenlinkSession session(Client(L"Mine", 1), row.language, 0);
-    ASSERT_EQ(Fetch(session), kWsOk);
-    const RecordedRequest request = server.Requests().back();
-    const std::wstring text = FromUtf16LE(request.body.data(), request.body.size());
-    EXPECT_NE(text.find(row.locale), std::wstring::npos) << row.language;
-  }
-}
-
 TEST_F(SessionFetchTest, PingJudgesTheAnswerOnlyWithATimeLimit) {
   ScopedRegistry registry(Registry(server));
   const struct {
