@@ -230,7 +230,11 @@ TEST_F(SessionFetchTest, PingJudgesTheAnswerOnlyWithATimeLimit) {
     bool ok;
   } rows[] = {{0, "300", true}, {5000, "300", false}, {5000, "0", true}};
   for (const auto& row : rows) {
-    server.Enqueue(ScriptedResponse::Ok(Answer("", row.code)));
+    ScriptedResponse answer = ScriptedResponse::Ok(Answer("", row.code));
+    // Without a time limit the answer is left unjudged only when the ping
+    // is still running once started; a slow answer makes sure it is.
+    if (row.timeoutMs == 0) answer.delayBeforeStatus = std::chrono::milliseconds(300);
+    server.Enqueue(answer);
     WsRavenlinkSession session(Client(L"Mine", 1), 9, 0);
     EXPECT_EQ(session.PingServer(row.timeoutMs) == kWsOk, row.ok)
         << row.timeoutMs << " " << row.code;
