@@ -357,18 +357,4 @@ TEST_F(SessionQueriesTest, SavedAnswerLoadsBackToTheSameMessages) {
   EXPECT_EQ(discarded, 1);
 }
 
-TEST_F(SessionQueriesTest, DriverTemplateNeedsAStoredEntry) {
-  Load(Answer(Note("m", "")));
-  int32_t first = -1, second = -1, third = -1, found = -1;
-  Out text;
-  EXPECT_EQ(StatusOf([&] {
-              session.GetKXDriverTemplateInfo(L"none", &first, &second, &third, &text, &found);
-            }),
-            kWsNotFound);
-  EXPECT_EQ(found, -1);
-  session.GetKXDriverTemplateInfo(L"m", &first, &second, &third, nullptr, &found);
-  EXPECT_TRUE(found == 0 || found == 1);
-  EXPECT_TRUE(first == 0 || first == 1);
-}
-
 }  // namespace
