@@ -68,6 +68,7 @@ WsStatus WsHttpRequest::Execute(DWORD timeoutMs, bool silent) {
   if (worker_) throw WsStatus(kWsAlreadyRunning);
   worker_ = std::make_unique<Worker>(this);
   session_.SetSilent(silent);
+  session_.ClearAbort();  // an earlier Cancel must not end this transfer
 
   bool finished = false;
   try {

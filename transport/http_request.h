@@ -58,7 +58,9 @@ class WsHttpRequest {
   WsString FullUrl() const;
 
   // Letters and decimal digits stay; every other character becomes "%" and
-  // two upper-case hexadecimal digits of its low 8 bits.
+  // two upper-case hexadecimal digits of its low 8 bits. The classification
+  // is the C runtime's (iswalnum): beyond ASCII the runtimes disagree, which
+  // does not matter for the ASCII names and values this library sends.
   static WsString EncodeQueryText(const WsString& text);
 
  private:
