@@ -13,6 +13,7 @@
 // as it arrives. The receive time-out bounds each wait for the server, the
 // send time-out each wait while the request body goes out.
 #include "compat/win32.h"
+#include "compat/text.h"
 
 #include <curl/curl.h>
 
@@ -55,35 +56,7 @@ bool Fail(DWORD error) {
   return false;
 }
 
-std::string ToUtf8(const WCHAR* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t c = static_cast<uint32_t>(text[i]);
-    if (sizeof(WCHAR) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length) {
-      uint32_t low = static_cast<uint32_t>(text[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::string ToUtf8(const WCHAR* text, size_t length) { return compat::EncodeUtf8(text, length); }
 
 std::string ToUtf8(const WCHAR* text) {
   return text ? ToUtf8(text, wcslen(text)) : std::string();
@@ -860,7 +833,7 @@ HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectNam
 
 // "Name: value" lines separated by CR LF; length -1 means NUL-terminated.
 // Supports HTTP_ADDREQ_FLAG_ADD and HTTP_ADDREQ_FLAG_ADD_IF_NEW (a header
-// already there fails with ERROR_HTTP_HEADER_ALREADY_EXISTS). Not supported:
+// already there fails with ERROR_HTTP_INVALID_HEADER). Not supported:
 // replacing, coalescing or removing headers.
 BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLength,
                             DWORD modifiers) {
@@ -874,8 +847,7 @@ BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLen
     bool exists =
         std::any_of(h->requestHeaders.begin(), h->requestHeaders.end(),
                     [&](const auto& old) { return EqualsNoCase(old.first, header.first); });
-    if (exists && (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW))
-      return Fail(ERROR_HTTP_HEADER_ALREADY_EXISTS);
+    if (exists && (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW)) return Fail(ERROR_HTTP_INVALID_HEADER);
     h->requestHeaders.push_back(std::move(header));
   }
   return TRUE;

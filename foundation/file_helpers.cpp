@@ -27,7 +27,9 @@ bool EnsureDirectory(const WsString& path) {
 }
 
 bool WriteTextFile(const WsString& path, const wchar_t* text, size_t length) {
-  size_t slash = path.rfind(L'\\');
+  // Either separator ends the directory part: both are separators to the
+  // file functions, and a caller may write a path either way.
+  size_t slash = path.find_last_of(L"\\/");
   if (slash != WsString::npos) EnsureDirectory(WsString(path.substr(0, slash)));
 
   HANDLE file = CreateFileW(path.c_str(), FILE_GENERIC_WRITE, FILE_SHARE_READ, nullptr,

@@ -257,6 +257,8 @@ bool TestServer::ReadRequest(Connection& connection, RecordedRequest* request) {
   size_t end;
   while ((end = connection.pending.find("\r\n\r\n")) == std::string::npos) {
     if (connection.pending.size() > kMaxHeaderBytes || !fill()) return false;
+    // Not HTTP (a TLS handshake, say): the connection is dropped.
+    if (connection.pending[0] < 'A' || connection.pending[0] > 'Z') return false;
   }
   std::string head = connection.pending.substr(0, end);
   connection.pending.erase(0, end + 4);
@@ -359,8 +361,11 @@ bool TestServer::Answer(Connection& connection, const ScriptedResponse& response
   if (!socket.SendAll(head)) return false;
 
   if (endless) {
-    const std::string block(16384, 'x');
-    while (!Stopping() && socket.SendAll(block)) {
+    // Small blocks, each once the socket can take it, so that a client that
+    // stops reading never holds the server's shutdown.
+    const std::string block(1024, 'x');
+    while (!Stopping()) {
+      if (socket.WaitWritable(kPollSliceMs) && !socket.SendAll(block)) break;
     }
     return false;
   }

@@ -213,7 +213,7 @@ TEST_F(WinInet, GetAndPostReachTheServerAsGiven) {
   }
 }
 
-TEST_F(WinInet, AddIfNewKeepsTheFirstHeader) {
+TEST_F(WinInet, AddedHeadersAreCheckedAndKept) {
   TestServer server;
   Client client(server.Port());
   client.Open(L"GET", L"/");
@@ -221,6 +221,10 @@ TEST_F(WinInet, AddIfNewKeepsTheFirstHeader) {
                                      static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
   EXPECT_FALSE(HttpAddRequestHeadersW(client.request.get(), L"X-Mode: two\r\n",
                                       static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER));
+  EXPECT_FALSE(HttpAddRequestHeadersW(client.request.get(), L"no colon here\r\n",
+                                      static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER));
   ASSERT_TRUE(HttpSendRequestW(client.request.get(), nullptr, 0, nullptr, 0));
   client.ReadAll();
   ASSERT_EQ(server.RequestCount(), 1u);
@@ -345,6 +349,7 @@ TEST_F(WinInet, SilentServerTimesOut) {
     SCOPED_TRACE(c.name);
     TestServer server;
     server.SetDefault(c.response);
+    // Set on the connection, as the transport does: the request inherits it.
     Client client(server.Port(), L"127.0.0.1", 500);
     auto outcome = std::async(std::launch::async, [&]() -> std::pair<DWORD, ReadResult> {
       DWORD sent = client.Get(L"/slow");
@@ -371,6 +376,21 @@ TEST_F(WinInet, RefusedConnectionFailsTheSend) {
   EXPECT_EQ(get.Get(L"/"), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
   Client post(port);
   EXPECT_EQ(post.Post(L"/", "body"), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
+}
+
+// A secure request to a server that answers in plain HTTP fails in the
+// handshake, with a security error rather than a hang or a status.
+TEST_F(WinInet, SecureRequestToAPlainServerFailsTheHandshake) {
+  TestServer server;
+  server.SetDefault(ScriptedResponse::Ok("plain"));
+  Client client(server.Port());
+  client.Open(L"GET", L"/", 0x04808080);
+  auto sent = std::async(std::launch::async, [&] {
+    return HttpSendRequestW(client.request.get(), nullptr, 0, nullptr, 0) ? 0 : GetLastError();
+  });
+  ASSERT_EQ(sent.wait_for(kHangGuard), std::future_status::ready);
+  DWORD error = sent.get();
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR));
 }
 
 TEST_F(WinInet, ResetConnectionsFail) {

@@ -72,6 +72,15 @@ TEST(FileHelpersTest, WriteTextFileWritesUtf16LittleEndianAndCreatesDirectories)
   EXPECT_EQ(fs::file_size(dir.path() / "n1" / "n2" / "answer.xml"), 0u);
 }
 
+TEST(FileHelpersTest, WriteTextFileCreatesDirectoriesNamedWithForwardSlashes) {
+  TempDir dir;
+  WsString base = LibraryPath(dir.path());
+  base.ReplaceAll(L"\\", L"/");
+  const WsString text(L"x");
+  ASSERT_TRUE(WriteTextFile(base + L"/f1/f2/answer.xml", text.c_str(), text.size()));
+  EXPECT_EQ(ReadBytes(dir.path() / "f1" / "f2" / "answer.xml"), std::string("x\0", 2));
+}
+
 TEST(FileHelpersTest, WriteTextFileFailsWhenTheFileCannotBeCreated) {
   TempDir dir;
   WriteBytes(dir.path() / "file.txt", "x");

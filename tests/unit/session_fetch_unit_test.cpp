@@ -222,21 +222,25 @@ TEST_F(SessionFetchTest, DestroyedWhileTheExchangeRuns) {
   EXPECT_TRUE(server.WaitForIdle(std::chrono::seconds(10)));
 }
 
-TEST_F(SessionFetchTest, RequestLocale) {
+TEST_F(SessionFetchTest, PingJudgesTheAnswerOnlyWithATimeLimit) {
   ScopedRegistry registry(Registry(server));
   const struct {
-    uint32_t language;
-    const wchar_t* locale;
-  } rows[] = {{9, L"<locale>en-us</locale>"},
-              {1033, L"<locale>xx-xx</locale>"},
-              {7, L"<locale>xx-xx</locale>"}};
+    int32_t timeoutMs;
+    const char* code;
+    bool ok;
+  } rows[] = {{0, "300", true}, {5000, "300", false}, {5000, "0", true}};
   for (const auto& row : rows) {
-    server.Enqueue(ScriptedResponse::Ok(kOneNotification));
-    WsRavenlinkSession session(Client(L"Mine", 1), row.language, 0);
-    ASSERT_EQ(Fetch(session), kWsOk);
-    const RecordedRequest request = server.Requests().back();
-    const std::wstring text = FromUtf16LE(request.body.data(), request.body.size());
-    EXPECT_NE(text.find(row.locale), std::wstring::npos) << row.language;
+    ScriptedResponse answer = ScriptedResponse::Ok(Answer("", row.code));
+    // Without a time limit the answer is left unjudged only when the ping
+    // is still running once started; a slow answer makes sure it is.
+    if (row.timeoutMs == 0) answer.delayBeforeStatus = std::chrono::milliseconds(300);
+    server.Enqueue(answer);
+    WsRavenlinkSession session(Client(L"Mine", 1), 9, 0);
+    EXPECT_EQ(session.PingServer(row.timeoutMs) == kWsOk, row.ok)
+        << row.timeoutMs << " " << row.code;
+    EXPECT_EQ(server.Requests().back().method, "GET");
+    // The request that held the ping settings has no answer to save.
+    EXPECT_NE(StatusOf([&] { session.SaveNotificationResponse(L"unused.xml"); }), 0u);
   }
 }
 
