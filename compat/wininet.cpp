@@ -112,7 +112,8 @@ struct Transfer {
   long status = 0;
   std::vector<std::pair<std::string, std::string>> headers;  // of the final answer
   bool headersDone = false;
-  std::string body;  // received, not yet handed out
+  std::string body;     // received; the bytes from bodyRead on are not yet handed out
+  size_t bodyRead = 0;  // handed out from the front of body
   bool finished = false;
   CURLcode result = CURLE_OK;
   DWORD stickyError = 0;  // a failure this layer detected (time-out) ends the transfer
@@ -279,6 +280,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   t.lastActivity = Clock::now();
   t.headersDone = true;
+  // Drop what was handed out once it is at least half the buffer, so that
+  // reading a large body in small blocks moves each byte a bounded number of times.
+  if (t.bodyRead > 0 && t.bodyRead >= t.body.size() / 2) {
+    t.body.erase(0, t.bodyRead);
+    t.bodyRead = 0;
+  }
   t.body.append(data, size * count);
   return size * count;
 }
@@ -1001,11 +1008,16 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWO
   if (!h->transfer || !h->transfer->headersDone) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
   if (bytesToRead == 0) return TRUE;
   Transfer& t = *h->transfer;
-  DWORD error = Pump(*h, [&] { return !t.body.empty(); });
-  if (error && t.body.empty()) return Fail(error);
-  size_t count = std::min<size_t>(bytesToRead, t.body.size());
-  std::memcpy(buffer, t.body.data(), count);
-  t.body.erase(0, count);
+  DWORD error = Pump(*h, [&] { return t.body.size() > t.bodyRead; });
+  const size_t available = t.body.size() - t.bodyRead;
+  if (error && available == 0) return Fail(error);
+  size_t count = std::min<size_t>(bytesToRead, available);
+  std::memcpy(buffer, t.body.data() + t.bodyRead, count);
+  t.bodyRead += count;
+  if (t.bodyRead == t.body.size()) {
+    t.body.clear();
+    t.bodyRead = 0;
+  }
   *bytesRead = static_cast<DWORD>(count);
   return TRUE;
 }

@@ -36,28 +36,44 @@ void SetAttribute(pugi::xml_node element, const WsString& name, const WsString& 
   attribute.set_value(value.c_str());
 }
 
+WsString GetAttribute(pugi::xml_node element, const wchar_t* name) {
+  return WsString(element.attribute(name).value());
+}
+
 WsString GetAttribute(pugi::xml_node element, const WsString& name) {
-  return WsString(element.attribute(name.c_str()).value());
+  return GetAttribute(element, name.c_str());
+}
+
+bool HasAttribute(pugi::xml_node element, const wchar_t* name) {
+  return !element.attribute(name).empty();
 }
 
 bool HasAttribute(pugi::xml_node element, const WsString& name) {
-  return !element.attribute(name.c_str()).empty();
+  return HasAttribute(element, name.c_str());
+}
+
+pugi::xml_node GetChild(pugi::xml_node element, const wchar_t* name) {
+  return element.child(name);
 }
 
 pugi::xml_node GetChild(pugi::xml_node element, const WsString& name) {
-  return element.child(name.c_str());
+  return GetChild(element, name.c_str());
 }
 
 WsString GetText(pugi::xml_node element) {
   WsString text(element.child_value());
   // The parser turned every CR LF of the source into LF; give the caller
   // Windows line ends back.
-  text.ReplaceAll(L"\n", L"\r\n");
+  if (text.find(L'\n') != WsString::npos) text.ReplaceAll(L"\n", L"\r\n");
   return text;
 }
 
-WsString GetChildText(pugi::xml_node element, const WsString& name) {
+WsString GetChildText(pugi::xml_node element, const wchar_t* name) {
   return GetText(GetChild(element, name));
+}
+
+WsString GetChildText(pugi::xml_node element, const WsString& name) {
+  return GetText(GetChild(element, name.c_str()));
 }
 
 WsString GetName(pugi::xml_node element) {
@@ -71,11 +87,15 @@ size_t GetChildElements(pugi::xml_node element, std::vector<pugi::xml_node>& out
   return out.size();
 }
 
-size_t GetChildrenNamed(pugi::xml_node element, const WsString& name,
+size_t GetChildrenNamed(pugi::xml_node element, const wchar_t* name,
                         std::vector<pugi::xml_node>& out) {
-  for (pugi::xml_node child = element.child(name.c_str()); child;
-       child = child.next_sibling(name.c_str())) {
+  for (pugi::xml_node child = element.child(name); child; child = child.next_sibling(name)) {
     out.push_back(child);
   }
   return out.size();
+}
+
+size_t GetChildrenNamed(pugi::xml_node element, const WsString& name,
+                        std::vector<pugi::xml_node>& out) {
+  return GetChildrenNamed(element, name.c_str(), out);
 }

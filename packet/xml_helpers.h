@@ -31,20 +31,28 @@ void AddTextElement(pugi::xml_node parent, const WsString& name, const WsString&
 // empty value writes nothing unless forced.
 void SetAttribute(pugi::xml_node element, const WsString& name, const WsString& value,
                   bool force = false);
+// Each lookup by name also takes the name as a plain wide literal, which
+// spares building a string for every element and attribute read.
 WsString GetAttribute(pugi::xml_node element, const WsString& name);
+WsString GetAttribute(pugi::xml_node element, const wchar_t* name);
 bool HasAttribute(pugi::xml_node element, const WsString& name);
+bool HasAttribute(pugi::xml_node element, const wchar_t* name);
 // First child element of that name, or null.
 pugi::xml_node GetChild(pugi::xml_node element, const WsString& name);
+pugi::xml_node GetChild(pugi::xml_node element, const wchar_t* name);
 // The element's first text (or CDATA) with a value, with every line feed
 // widened to carriage return + line feed; not trimmed.
 WsString GetText(pugi::xml_node element);
 WsString GetChildText(pugi::xml_node element, const WsString& name);
+WsString GetChildText(pugi::xml_node element, const wchar_t* name);
 // The element's name; empty for a null handle.
 WsString GetName(pugi::xml_node element);
 // Append the child elements (all, or those of one name) in document order;
 // return the list's new length.
 size_t GetChildElements(pugi::xml_node element, std::vector<pugi::xml_node>& out);
 size_t GetChildrenNamed(pugi::xml_node element, const WsString& name,
+                        std::vector<pugi::xml_node>& out);
+size_t GetChildrenNamed(pugi::xml_node element, const wchar_t* name,
                         std::vector<pugi::xml_node>& out);
 inline bool IsNode(pugi::xml_node node) {
   return !node.empty();

@@ -44,7 +44,6 @@ bool Inflate(const std::string& input, std::string& output, size_t limit) {
 
   const auto* next = reinterpret_cast<const unsigned char*>(input.data());
   size_t remaining = input.size();
-  unsigned char chunk[kChunkSize];
   for (;;) {
     // zlib counts input in 32-bit units; feed very large bodies in slices.
     const uInt slice = static_cast<uInt>(std::min<size_t>(remaining, 0x40000000u));
@@ -52,16 +51,23 @@ bool Inflate(const std::string& input, std::string& output, size_t limit) {
     stream.avail_in = slice;
     int result = Z_OK;
     do {
-      stream.next_out = chunk;
-      stream.avail_out = sizeof(chunk);
+      // Inflate straight into the output's new tail, then trim it to what
+      // was produced.
+      const size_t used = output.size();
+      output.resize(used + kChunkSize);
+      stream.next_out = reinterpret_cast<unsigned char*>(output.data() + used);
+      stream.avail_out = static_cast<uInt>(kChunkSize);
       result = inflate(&stream, Z_NO_FLUSH);
-      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) return false;
-      const size_t produced = sizeof(chunk) - stream.avail_out;
-      if (produced > limit - output.size()) {
-        output.append(reinterpret_cast<const char*>(chunk), limit - output.size());
+      const size_t produced = kChunkSize - stream.avail_out;
+      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
+        output.resize(used);
         return false;
       }
-      output.append(reinterpret_cast<const char*>(chunk), produced);
+      if (produced > limit - used) {
+        output.resize(limit);
+        return false;
+      }
+      output.resize(used + produced);
       if (result == Z_BUF_ERROR && produced == 0) break;  // needs more input
     } while (result != Z_STREAM_END && (stream.avail_in > 0 || stream.avail_out == 0));
 
@@ -95,9 +101,7 @@ bool GunzipInMemory(const std::string& input, std::string& output, size_t limit)
 void GunzipResponse(std::string& response, size_t limit) {
   std::string decoded;
   GunzipInMemory(response, decoded, limit);  // a failed decoding keeps its partial output
-  try {
-    response.assign(decoded, 0, decoded.find('\0'));
-  } catch (const std::bad_alloc&) {
-    response.clear();
-  }
+  const size_t zero = decoded.find('\0');
+  if (zero != std::string::npos) decoded.resize(zero);
+  response.swap(decoded);
 }

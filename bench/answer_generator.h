@@ -1,0 +1,19 @@
+// Generated service answers for the benchmarks: packets of realistic
+// notifications (every kind of condition, several messages per notification,
+// display names), the inventory that makes some of them apply, and a content
+// query with many criteria.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The answer packet, UTF-8, with `count` notifications. The same count always
+// gives the same bytes.
+std::string GenerateAnswer(size_t count);
+
+// Inventory file text for the inventory stand-in: some of the products and
+// distributions the generated conditions name are installed.
+std::string GenerateInventory();
+
+// The product key the generated conditions use for item `index`.
+std::wstring ProductKey(size_t index);

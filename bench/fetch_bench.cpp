@@ -1,0 +1,127 @@
+// Whole fetches and single exchanges over loopback against bare libcurl
+// transfers of the same bytes from the same server, and how soon a cancel
+// ends an exchange. Process CPU time is reported: the server runs in this
+// process for both sides, and the library's own work runs on its worker.
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "bare_transfer.h"
+#include "bench_environment.h"
+#include "session/ravenlink_session.h"
+#include "transport/http_request.h"
+
+namespace {
+
+WsStatus FetchOnce() {
+  WsRavenlinkSession session(BenchEnvironment::Client(), 9, 0);
+  WsStatus status = session.StartGetNotifications();
+  while (status == kWsStillRunning) status = session.CheckGetNotifications();
+  int32_t count = 0;
+  session.GetMessageCount(&count);
+  if (count == 0) throw std::runtime_error("nothing applies");
+  return status;
+}
+
+void FetchArgs(benchmark::internal::Benchmark* bench) {
+  bench->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+}
+
+// StartGetNotifications until the CheckGetNotifications that returns 0, on
+// a gzip-encoded answer.
+void Fetch(benchmark::State& state) {
+  auto& env = BenchEnvironment::Get();
+  ServeBytes(env.Server(), env.GzipAnswer(static_cast<size_t>(state.range(0))), true);
+  for (auto _ : state) {
+    if (FetchOnce() != kWsOk) throw std::runtime_error("fetch failed");
+  }
+}
+BENCHMARK(Fetch)->Apply(FetchArgs);
+
+// The same packet posted by libcurl to the same URL, then parsed by pugixml.
+void BareFetch(benchmark::State& state) {
+  auto& env = BenchEnvironment::Get();
+  ServeBytes(env.Server(), env.GzipAnswer(static_cast<size_t>(state.range(0))), true);
+  FetchOnce();  // records the packet and URL the library sends
+  const RecordedRequest request = env.Server().Requests().back();
+  const std::string url = env.Server().BaseUrl() + request.target;
+  for (auto _ : state) {
+    const std::string answer = BareTransfer(url, request.body, true);
+    pugi::xml_document document;
+    if (!document.load_buffer(answer.data(), answer.size())) throw std::runtime_error("parse");
+    benchmark::DoNotOptimize(document.first_child());
+  }
+}
+BENCHMARK(BareFetch)->Apply(FetchArgs);
+
+constexpr size_t kMiB = 1024 * 1024;
+
+// Bodies of 1 and 20 MiB (arg 0), plain or gzip on the wire (arg 1).
+void ExchangeArgs(benchmark::internal::Benchmark* bench) {
+  for (int64_t size : {1, 20}) {
+    for (int64_t gzip : {0, 1}) bench->Args({size, gzip});
+  }
+  bench->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+}
+
+// Serves the first size MiB of a large answer; returns the plain bytes.
+std::string ServeExchangeBody(const benchmark::State& state) {
+  auto& env = BenchEnvironment::Get();
+  const std::string plain = env.Answer(10000).substr(0, static_cast<size_t>(state.range(0)) * kMiB);
+  ServeBytes(env.Server(), state.range(1) != 0 ? GzipEncode(plain) : plain, state.range(1) != 0);
+  return plain;
+}
+
+void Exchange(benchmark::State& state) {
+  const std::string plain = ServeExchangeBody(state);
+  const std::string narrow = BenchEnvironment::Get().ServiceUrl();
+  const std::wstring url(narrow.begin(), narrow.end());
+  for (auto _ : state) {
+    WsHttpRequest request(L"App", L"1.0", false);
+    request.SetUrl(WsString(url));
+    request.SetRequestGzip(state.range(1) != 0);
+    request.Execute(60000, true);
+    if (request.GetResponse().size() != plain.size()) throw std::runtime_error("short answer");
+  }
+}
+BENCHMARK(Exchange)->Apply(ExchangeArgs);
+
+void BareExchange(benchmark::State& state) {
+  const std::string plain = ServeExchangeBody(state);
+  const std::string url = BenchEnvironment::Get().ServiceUrl();
+  for (auto _ : state) {
+    if (BareTransfer(url, "", state.range(1) != 0).size() != plain.size()) {
+      throw std::runtime_error("short answer");
+    }
+  }
+}
+BENCHMARK(BareExchange)->Apply(ExchangeArgs);
+
+// From Cancel to the worker's end, while the server holds the body back.
+void CancelExchange(benchmark::State& state) {
+  auto& env = BenchEnvironment::Get();
+  const std::string narrow = env.ServiceUrl();
+  const std::wstring url(narrow.begin(), narrow.end());
+  ScriptedResponse stall = ScriptedResponse::Ok(env.Answer(1000));
+  stall.fault = ServerFault::kStallInBody;
+  stall.bodySplit = 4096;
+  env.Server().SetDefault(stall);
+  for (auto _ : state) {
+    const size_t before = env.Server().RequestCount();
+    WsHttpRequest request(L"App", L"1.0", false);
+    request.SetUrl(WsString(url));
+    if (request.Execute(0, true) != kWsStillRunning) throw std::runtime_error("not running");
+    if (!env.Server().WaitForRequests(before + 1, std::chrono::seconds(10))) {
+      throw std::runtime_error("no request");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    request.Cancel(true);
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+}
+BENCHMARK(CancelExchange)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace
