@@ -52,6 +52,8 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   // names); later calls return the cached verdict. No tree: kWsMissingData.
   bool IsApplicable();
   bool IsEvaluated() const { return evaluated_; }
+  // Forgets the verdict: the next IsApplicable evaluates the conditions again.
+  void ResetEvaluation() { evaluated_ = false; }
   // The tree; kWsMissingData when the entry has none.
   ConditionTree& GetConditionTree() const;
 

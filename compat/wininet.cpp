@@ -28,20 +28,6 @@
 #include <utility>
 #include <vector>
 
-// The calling thread's last error lives with the rest of the platform layer;
-// these stand in until that part is linked and give way to it when it is.
-extern "C" __attribute__((weak)) DWORD GetLastError(void);
-extern "C" __attribute__((weak)) void SetLastError(DWORD error);
-namespace {
-thread_local DWORD standInLastError = 0;
-}
-extern "C" __attribute__((weak)) DWORD GetLastError(void) {
-  return standInLastError;
-}
-extern "C" __attribute__((weak)) void SetLastError(DWORD error) {
-  standInLastError = error;
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -376,9 +362,9 @@ DWORD TransferError(Transfer& t) {
       return ERROR_INTERNET_CANNOT_CONNECT;
     case CURLE_OPERATION_TIMEDOUT:
       return ERROR_INTERNET_TIMEOUT;
-    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:  // the server reset or broke the connection while answering
       return ERROR_INTERNET_CONNECTION_ABORTED;
-    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:  // the connection was gone while the request went out
       return ERROR_INTERNET_CONNECTION_RESET;
     case CURLE_GOT_NOTHING:
     case CURLE_WEIRD_SERVER_REPLY:
@@ -867,7 +853,7 @@ HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectNam
 
 // "Name: value" lines separated by CR LF; length -1 means NUL-terminated.
 // Supports HTTP_ADDREQ_FLAG_ADD and HTTP_ADDREQ_FLAG_ADD_IF_NEW (a header
-// already there fails with ERROR_HTTP_HEADER_ALREADY_EXISTS). Not supported:
+// already there fails with ERROR_HTTP_INVALID_HEADER). Not supported:
 // replacing, coalescing or removing headers.
 BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLength,
                             DWORD modifiers) {
@@ -881,8 +867,7 @@ BOOL HttpAddRequestHeadersW(HINTERNET request, LPCWSTR headers, DWORD headersLen
     bool exists =
         std::any_of(h->requestHeaders.begin(), h->requestHeaders.end(),
                     [&](const auto& old) { return EqualsNoCase(old.first, header.first); });
-    if (exists && (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW))
-      return Fail(ERROR_HTTP_HEADER_ALREADY_EXISTS);
+    if (exists && (modifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW)) return Fail(ERROR_HTTP_INVALID_HEADER);
     h->requestHeaders.push_back(std::move(header));
   }
   return TRUE;
@@ -935,7 +920,9 @@ BOOL HttpSendRequestExW(HINTERNET request, LPINTERNET_BUFFERSW buffersIn,
   }
   if (!StartTransfer(*h, true, total, std::move(initial))) return FALSE;
   Transfer& t = *h->transfer;
-  DWORD error = Pump(*h, [&] { return t.uploadAsked || t.headersDone || t.UploadComplete(); });
+  // Sent once curl asks for the first body bytes; a request without a body
+  // is complete here and waits for its answer.
+  DWORD error = Pump(*h, [&] { return t.headersDone || (t.uploadTotal > 0 && t.uploadAsked); });
   return error == 0 ? TRUE : Fail(error);
 }
 

@@ -1,171 +1,206 @@
 #include "session/ravenlink_session.h"
 
+#include "catalog/content_catalog.h"
+#include "foundation/registry.h"
 #include "foundation/trace_log.h"
+#include "packet/content_query.h"
+#include "packet/flumeway_request.h"
+#include "packet/packet.h"
+#include "packet/packet_header.h"
+#include "transport/service_endpoint.h"
 
 namespace {
 
-// The operations of a fetch, its answer and the message queries are not
-// built yet: they fail as an internal error (result 5).
-[[noreturn]] void NotBuilt() {
-  throw WsStatus(kWsInternal);
+const WsString kQueryCommand = L"ContentCmd:QueryDocument";
+const WsString kQueryElement = L"contentQuery";
+const WsString kInternalTesting = L"InternalTesting";
+
+// Wrapper names that ask for the meta-installer query.
+const WsString kMetaInstaller = L"METAINSTALLER";
+const WsString kMetaSuite = L"METASUITE";
+const WsString kInstallerTarget = L"QVINSTALLER";
+const WsString kUpdateServiceTarget = L"UPDATESERVICE";
+
+const WsString kContentType = L"contentType";
+const WsString kNotification = L"NOTIFICATION";
+const WsString kTargetApplication = L"targetApplication";
+const WsString kStatus = L"status";
+const WsString kLive = L"live";
+
+constexpr uint32_t kEnglish = 9;
+
+bool InternalTesting() {
+  bool testing = false;
+  return RegValueExists(kServiceSettingsKey, kInternalTesting) &&
+         RegReadBool(kServiceSettingsKey, kInternalTesting, testing) && testing;
 }
 
 }  // namespace
 
 WsRavenlinkSession::WsRavenlinkSession(const ClientIdentity& client, uint32_t languageId,
                                        uint32_t flags)
-    : client_(client), flags_(flags), languageId_(languageId) {
+    : rules_(flags & AvailableCountsAsInstalling),
+      client_(client),
+      flags_(flags),
+      languageId_(languageId) {
+  rules_.SetOptions(flags & AvailableCountsAsInstalling);
   LogOpen();
-  LogWrite(L"<WsRavenlinkSession::WsRavenlinkSession>");
+  try {
+    LogWrite(L"<WsRavenlinkSession::WsRavenlinkSession>");
+    if ((flags & kSessionNoQuery) == 0) BuildQuery();
+  } catch (...) {
+    // The destructor does not run for a half-built session.
+    LogRelease();
+    throw;
+  }
+}
+
+// contentType AND target applications AND (unless testing) status live AND
+// an Or group, left open, for the items the caller names before the fetch.
+void WsRavenlinkSession::BuildQuery() {
+  query_ = std::make_unique<WsContentQuery>();
+  WsContentQuery& query = *query_;
+  query.BeginGroup(kQueryGroupAnd);
+  query.AddMetadata(kContentType, kNotification, kCompareEqual);
+  const WsString& target = client_.wrapperlib;
+  if (target.EqualsNoCase(kMetaInstaller) || target.EqualsNoCase(kMetaSuite)) {
+    query.BeginGroup(kQueryGroupOr);
+    query.AddMetadata(kTargetApplication, target, kCompareEqual);
+    query.AddMetadata(kTargetApplication, kInstallerTarget, kCompareEqual);
+    query.EndGroup();
+  } else if (client_.ownTargetOnly != 0) {
+    query.AddMetadata(kTargetApplication, target, kCompareEqual);
+  } else {
+    query.BeginGroup(kQueryGroupOr);
+    query.AddMetadata(kTargetApplication, target, kCompareEqual);
+    query.AddMetadata(kTargetApplication, kUpdateServiceTarget, kCompareEqual);
+    query.AddMetadata(kTargetApplication, kMetaInstaller, kCompareEqual);
+    query.AddMetadata(kTargetApplication, kInstallerTarget, kCompareEqual);
+    query.EndGroup();
+  }
+  if (!InternalTesting()) query.AddMetadata(kStatus, kLive, kCompareEqual);
+  query.BeginGroup(kQueryGroupOr);
 }
 
 WsRavenlinkSession::~WsRavenlinkSession() {
+  query_.reset();
+  if (request_) {
+    request_->Cancel(false);
+    request_.reset();  // cancels again and waits for the worker
+  }
+  ClearEntries();
   LogWrite(L"</WsRavenlinkSession::~WsRavenlinkSession>");
   LogRelease();
 }
 
+WsString WsRavenlinkSession::Locale() const {
+  return languageId_ == kEnglish ? L"en-us" : L"xx-xx";
+}
+
+void WsRavenlinkSession::ClearEntries() {
+  applicable_.clear();
+  productIndex_.clear();
+  distributionIndex_.clear();
+  suiteIndex_.clear();
+  productMessageCache_.clear();
+  entries_.clear();
+  evaluated_ = false;
+}
+
+std::unique_ptr<WsFlumewayRequest> WsRavenlinkSession::MakeQueryRequest() const {
+  const WsPacket packet(WsPacketHeader(client_, Locale()), kQueryElement, query_.get());
+  return std::make_unique<WsFlumewayRequest>(client_, kQueryCommand, packet, true);
+}
+
+WsStatus WsRavenlinkSession::FinishFetch() {
+  const WsStatus status = ParseQueryResponse();
+  query_.reset();
+  return status;
+}
+
 WsStatus WsRavenlinkSession::StartGetNotifications() {
-  NotBuilt();
+  if (request_) {
+    request_->Cancel(true);
+    request_.reset();
+  }
+  if (!query_) return kWsOk;
+  query_->EndGroup();  // the caller's items
+  query_->EndGroup();  // the outer group
+  request_ = MakeQueryRequest();
+  // Content queries get no parent window: a dialog is owned by the desktop.
+  const WsStatus status = request_->Execute(0, (flags_ & kSessionSilent) != 0);
+  if (status == kWsStillRunning) return status;
+  return FinishFetch();
 }
+
 WsStatus WsRavenlinkSession::CheckGetNotifications() {
-  NotBuilt();
+  if (!request_) return kWsNoTransfer;
+  const WsStatus status = request_->Poll(100);
+  if (status == kWsStillRunning || status == kWsNoTransfer) return status;
+  return FinishFetch();
 }
+
 WsStatus WsRavenlinkSession::CancelGetNotifications() {
-  NotBuilt();
+  if (request_) {
+    request_->Cancel(true);
+    request_.reset();
+  }
+  query_.reset();
+  return kWsOk;
 }
-WsStatus WsRavenlinkSession::PingServer(int32_t) {
-  NotBuilt();
-}
+
 WsStatus WsRavenlinkSession::ParseQueryResponse() {
-  NotBuilt();
+  LogWrite(L"<WsRavenlinkSession::ParseQueryResponse>");
+  try {
+    if (!request_) throw WsStatus(kWsNoTransfer);
+    WsPacket& answer = request_->GetResponsePacket();
+    const int32_t code = answer.Header().ServerCode();
+    if (code != 0) {
+      LogWrite(L"</WsRavenlinkSession::ParseQueryResponse>");
+      return StatusFromServerCode(code);
+    }
+    CollectSystemInformation();
+    ClearEntries();
+    LogWrite(L"\tConstructing catalog");
+    const WsContentCatalog<WsRavenlinkEntry> catalog(answer.BodyElement(), languageId_);
+    LogWrite(L"\tDone constructing catalog, creating ravenlink entries");
+    discardedCount_ = 0;
+    discardedCount_ = CreateEntries(this, rules_, catalog, entries_);
+  } catch (const WsStatus& status) {
+    LogWrite(L"</WsRavenlinkSession::ParseQueryResponse>");
+    return status;
+  }
+  LogWrite(L"</WsRavenlinkSession::ParseQueryResponse>");
+  return kWsOk;
 }
-void WsRavenlinkSession::LoadNotificationResponse(const WsString&) {
-  NotBuilt();
+
+void WsRavenlinkSession::LoadNotificationResponse(const WsString& path) {
+  WsXmlDocument document;
+  document.LoadFromFile(path);
+  request_.reset();
+  request_ = MakeQueryRequest();
+  request_->SetResponsePacket(WsPacket(document));
+  const WsStatus status = ParseQueryResponse();
+  if (status != kWsOk) throw status;
 }
-void WsRavenlinkSession::SaveNotificationResponse(const WsString&) {
-  NotBuilt();
+
+void WsRavenlinkSession::SaveNotificationResponse(const WsString& path) {
+  if (!request_) return;
+  // A request that was never answered (one that only served a ping) raises here.
+  const WsPacket& answer = request_->GetResponsePacket();
+  if (answer.Header().ServerCode() != 0) return;
+  // A failed write is not reported to the caller.
+  answer.SaveToFile(path);
+}
+
+WsStatus WsRavenlinkSession::PingServer(int32_t timeoutMs) {
+  if (!request_) request_ = std::make_unique<WsFlumewayRequest>(client_, true);
+  if (parentWindow_ != nullptr) request_->SetParentWindow(parentWindow_);
+  WsString serverDate;
+  return request_->PingServiceFrom(static_cast<DWORD>(timeoutMs), serverDate,
+                                   (flags_ & kSessionSilent) != 0, WsString());
 }
 
 void WsRavenlinkSession::SetParentWindow(HWND window) {
   parentWindow_ = window;
-}
-
-void WsRavenlinkSession::SetInstallingProduct(const WsString&, const WsString&) {
-  NotBuilt();
-}
-void WsRavenlinkSession::SetInstallingDistribution(const WsString&, const WsString&,
-                                                   const WsString&) {
-  NotBuilt();
-}
-void WsRavenlinkSession::SetInstallingSuite(const WsString&, const WsString&, const WsString&) {
-  NotBuilt();
-}
-void WsRavenlinkSession::SetAvailableProduct(const WsString&, const WsString&) {
-  NotBuilt();
-}
-void WsRavenlinkSession::SetAvailableDistribution(const WsString&, const WsString&,
-                                                  const WsString&) {
-  NotBuilt();
-}
-void WsRavenlinkSession::SetAvailableSuite(const WsString&, const WsString&, const WsString&) {
-  NotBuilt();
-}
-void WsRavenlinkSession::ClearInstallingInfo() {
-  NotBuilt();
-}
-void WsRavenlinkSession::ResetConditions(uint32_t) {
-  NotBuilt();
-}
-void WsRavenlinkSession::CollectSystemInformation() {
-  NotBuilt();
-}
-void WsRavenlinkSession::SetMetaUtilsPath(const WsString&) {
-  NotBuilt();
-}
-
-void WsRavenlinkSession::GetMessageCount(int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetMessageId(uint32_t, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetMessageInfo(uint32_t, const WsString&, VARIANT*, VARIANT*, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetMessageTitle(const WsString&, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetMessageBody(const WsString&, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetMessageUrl(const WsString&, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetMessageSeverity(const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetTargetApplication(const WsString&, VARIANT*) {
-  NotBuilt();
-}
-
-void WsRavenlinkSession::GetProductMessageCount(const WsString&, const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetProductMessageId(const WsString&, const WsString&, uint32_t, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetDistributionMessageCount(const WsString&, const WsString&,
-                                                     const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetDistributionMessageId(const WsString&, const WsString&, const WsString&,
-                                                  uint32_t, VARIANT*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetSuiteMessageCount(const WsString&, const WsString&, const WsString&,
-                                              int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetSuiteMessageId(const WsString&, const WsString&, const WsString&,
-                                           uint32_t, VARIANT*) {
-  NotBuilt();
-}
-
-void WsRavenlinkSession::GetDisplayNameCount(const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetDisplayNameInfo(const WsString&, uint32_t, VARIANT*, VARIANT*, VARIANT*,
-                                            VARIANT*, int32_t*) {
-  NotBuilt();
-}
-
-void WsRavenlinkSession::GetProductRequiredCount(const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetProductRequired(const WsString&, uint32_t, VARIANT*, VARIANT*, int32_t*,
-                                            int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetDistributionRequiredCount(const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetDistributionRequired(const WsString&, uint32_t, VARIANT*, VARIANT*,
-                                                 VARIANT*, int32_t*, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetSuiteRequiredCount(const WsString&, int32_t*) {
-  NotBuilt();
-}
-void WsRavenlinkSession::GetSuiteRequired(const WsString&, uint32_t, VARIANT*, VARIANT*, VARIANT*,
-                                          int32_t*, int32_t*) {
-  NotBuilt();
-}
-
-void WsRavenlinkSession::GetKXDriverTemplateInfo(const WsString&, int32_t*, int32_t*, int32_t*,
-                                                 VARIANT*, int32_t*) {
-  NotBuilt();
-}
-
-void WsRavenlinkSession::GetDiscardedNotificationCount(int32_t* count) {
-  *count = static_cast<int32_t>(discardedCount_);
 }

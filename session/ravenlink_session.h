@@ -9,11 +9,22 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
 
+#include "catalog/entry_filter.h"
+#include "catalog/ravenlink_entry.h"
 #include "compat/win32.h"
+#include "foundation/guid.h"
+#include "foundation/version_number.h"
 #include "foundation/ws_status.h"
 #include "foundation/ws_string.h"
 #include "packet/client_identity.h"
+#include "rules/rules_engine.h"
+
+class WsContentQuery;
+class WsFlumewayRequest;
 
 // Open flags.
 inline constexpr uint32_t kSessionNoQuery = 2;              // build no content query
@@ -125,15 +136,59 @@ class WsRavenlinkSession {
   const ClientIdentity& Client() const { return client_; }
   uint32_t LanguageId() const { return languageId_; }
   uint32_t Flags() const { return flags_; }
+  // "en-us" for English (9), "xx-xx" for every other language.
+  WsString Locale() const;
 
- private:
   // Turns the current request's answer into entries; used by Start, Check
-  // and Load.
+  // and Load. Returns the answer's server status or the failure that ended
+  // the parse; entries stay as they were when the server refused.
   WsStatus ParseQueryResponse();
 
+  // Read by the tests: the content query still open (null once a fetch
+  // completed or was cancelled), the rules engine and the stored entries.
+  const WsContentQuery* Query() const { return query_.get(); }
+  RulesEngine& Rules() { return rules_; }
+  const RavenlinkEntryMap& Entries() const { return entries_; }
+
+ private:
+  using EntryList = std::vector<WsRavenlinkEntry*>;
+  using EntryIndex = std::map<Guid, EntryList>;
+
+  void BuildQuery();
+  // Destroys the stored entries and everything that points at them.
+  void ClearEntries();
+  // Builds the packet of the content query and a request around it.
+  std::unique_ptr<WsFlumewayRequest> MakeQueryRequest() const;
+  // Collects a completed exchange: parses the answer and drops the query.
+  WsStatus FinishFetch();
+
+  // Adds a "upc" or "guid" criterion for a key new to `set` while the query
+  // is still there.
+  void AddCriterion(const MetaItemSet& set, const Guid& key, const wchar_t* field,
+                    const WsString& keyText);
+
+  // Builds applicable_ and the three indexes unless they are current.
+  void Evaluate();
+  // The stored entry with this id; kWsNotFound when there is none.
+  WsRavenlinkEntry& FindEntry(const WsString& messageId) const;
+  // The applicable entry at index as last evaluated; kWsNotFound beyond it.
+  WsRavenlinkEntry& ApplicableAt(uint32_t index) const;
+  const EntryList& ProductMessages(const WsString& upgradeCode, const WsString& version);
+  EntryList ItemMessages(ItemType type, const WsString& key, const WsString& version);
+
+  std::unique_ptr<WsFlumewayRequest> request_;
+  std::unique_ptr<WsContentQuery> query_;
+  RavenlinkEntryMap entries_;
+  EntryList applicable_;
+  bool evaluated_ = false;
+  EntryIndex productIndex_;
+  EntryIndex distributionIndex_;
+  EntryIndex suiteIndex_;
+  uint32_t discardedCount_ = 0;
+  std::map<Guid, std::map<VersionNumber, EntryList>> productMessageCache_;
+  RulesEngine rules_;
   ClientIdentity client_;
   uint32_t flags_;
   uint32_t languageId_;
   HWND parentWindow_ = nullptr;
-  uint32_t discardedCount_ = 0;
 };

@@ -48,11 +48,11 @@ WsString WsHttpRequest::FullUrl() const {
 void WsHttpRequest::ThreadProc(Worker* worker) {
   try {
     session_.Submit(FullUrl(), postData_, response_);
-    status_ = kWsOk;
+    status_.store(kWsOk);
   } catch (const WsStatus& status) {
-    status_ = status;
+    status_.store(status);
   } catch (...) {
-    status_ = kWsInternal;
+    status_.store(kWsInternal);
   }
   // Last action: once the event is set the caller may release the worker.
   SetEvent(worker->DoneEvent());
@@ -68,6 +68,7 @@ WsStatus WsHttpRequest::Execute(DWORD timeoutMs, bool silent) {
   if (worker_) throw WsStatus(kWsAlreadyRunning);
   worker_ = std::make_unique<Worker>(this);
   session_.SetSilent(silent);
+  session_.ClearAbort();  // an earlier Cancel must not end this transfer
 
   bool finished = false;
   try {
@@ -82,8 +83,9 @@ WsStatus WsHttpRequest::Execute(DWORD timeoutMs, bool silent) {
 
   if (finished) {
     ReleaseWorker();
-    if (status_.Failed()) throw status_;
-    status_ = kWsOk;
+    const WsStatus status = status_.load();
+    if (status.Failed()) throw status;
+    status_.store(kWsOk);
     return kWsOk;
   }
   if (timeoutMs == 0) return kWsStillRunning;
@@ -101,7 +103,8 @@ WsStatus WsHttpRequest::Poll(DWORD timeoutMs) {
   }
   if (!finished) return kWsStillRunning;
   ReleaseWorker();
-  if (status_.Failed()) throw status_;
+  const WsStatus status = status_.load();
+  if (status.Failed()) throw status;
   return kWsOk;
 }
 
@@ -116,7 +119,8 @@ void WsHttpRequest::Cancel(bool wait) {
       ReleaseWorker();
     }
   }
-  status_ = kWsNoTransfer;
+  // A worker left running (wait false) stores its own status when it ends.
+  status_.store(kWsNoTransfer);
 }
 
 void WsHttpRequest::Reset(bool wait) {

@@ -4,6 +4,7 @@
 // window messages flowing, or returns at once and polls later.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,7 +50,7 @@ class WsHttpRequest {
   void SetParentWindow(HWND window);
 
   const std::string& GetResponse() const { return response_; }
-  WsStatus GetStatus() const { return status_; }
+  WsStatus GetStatus() const { return status_.load(); }
   const WsString& GetUrl() const { return baseUrl_; }
   const WsString& GetPostData() const { return postData_; }
   WsString UserAgent() const { return session_.UserAgent(); }
@@ -58,7 +59,9 @@ class WsHttpRequest {
   WsString FullUrl() const;
 
   // Letters and decimal digits stay; every other character becomes "%" and
-  // two upper-case hexadecimal digits of its low 8 bits.
+  // two upper-case hexadecimal digits of its low 8 bits. The classification
+  // is the C runtime's (iswalnum): beyond ASCII the runtimes disagree, which
+  // does not matter for the ASCII names and values this library sends.
   static WsString EncodeQueryText(const WsString& text);
 
  private:
@@ -66,7 +69,9 @@ class WsHttpRequest {
   void ReleaseWorker();
 
   WsHttpSession session_;
-  WsStatus status_ = kWsNoTransfer;
+  // Written by the worker thread; also by Cancel while a worker it did not
+  // wait for may still be ending.
+  std::atomic<WsStatus> status_{kWsNoTransfer};
   WsString baseUrl_;
   WsString command_;
   WsString queryParameters_;

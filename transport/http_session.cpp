@@ -149,13 +149,16 @@ void WsHttpSession::Submit(const WsString& url, const WsString& postData, std::s
     }
 
     Close(internet_.load() != nullptr ? kWsClosedCompleted : kWsClosedAborted);
+    ClearAbort();
     LogWrite(L"</WsHttpSession::Submit>");
   } catch (const WsStatus& status) {
     Close(status);
+    ClearAbort();
     throw;
   } catch (...) {
     LogError(L"\tSubmit failed for unknown reason.");
     Close(kWsInternal);
+    ClearAbort();
     throw WsStatus(kWsInternal);
   }
 }
@@ -171,7 +174,19 @@ void WsHttpSession::OpenSession() {
     LogLastError(L"Failed to create the internet session: ", GetLastError());
     throw WsStatus(kWsNoInternet);
   }
-  internet_.store(handle);
+  {
+    // An abort that came before the handle existed still ends this exchange.
+    CriticalSectionLock lock(AbortLock());
+    if (!abortRequested_) {
+      internet_.store(handle);
+      handle = nullptr;
+    }
+  }
+  if (handle != nullptr) {
+    InternetCloseHandle(handle);
+    LogError(L"\tThe exchange was aborted.");
+    throw WsStatus(kWsHttpIncomplete);
+  }
   LogWrite(L"</WsHttpSession::OpenSession>");
 }
 
@@ -419,8 +434,9 @@ bool WsHttpSession::GetTotalDataSize() {
   LogWrite(L"<WsHttpSession::GetTotalDataSize>");
   WsString text;
   int64_t length = 0;
-  const bool known = QueryHeaderText(HTTP_QUERY_CONTENT_LENGTH, text) && text.ToInt64(length);
-  if (!known || length < 0) length = 0;
+  const bool known = QueryHeaderText(HTTP_QUERY_CONTENT_LENGTH, text);
+  // A length that is not a number counts as 0, a negative one as well.
+  if (!known || !text.ToInt64(length) || length < 0) length = 0;
   total_ = received_ + static_cast<uint64_t>(length);
   if (known) {
     if (IsLogging()) LogWrite(L"Total data size: " + Decimal(total_));
@@ -469,7 +485,13 @@ void WsHttpSession::Abort() {
   LogWrite(L"<WsHttpSession::Abort>");
   {
     CriticalSectionLock lock(AbortLock());
+    abortRequested_ = true;
     if (HINTERNET handle = internet_.exchange(nullptr)) InternetCloseHandle(handle);
   }
   LogWrite(L"</WsHttpSession::Abort>");
+}
+
+void WsHttpSession::ClearAbort() {
+  CriticalSectionLock lock(AbortLock());
+  abortRequested_ = false;
 }

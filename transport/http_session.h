@@ -39,8 +39,12 @@ class WsHttpSession {
   // throws a WsStatus; every handle is released either way.
   void Submit(const WsString& url, const WsString& postData, std::string& response);
   // From another thread: closes the root handle so that the call Submit is
-  // blocked in fails.
+  // blocked in fails. An abort that arrives before Submit has opened its
+  // handle makes that Submit fail as soon as it does; the end of Submit, or
+  // ClearAbort, forgets it.
   void Abort();
+  // Forgets an abort that no Submit has met; called before a new transfer.
+  void ClearAbort();
   // Releases the handles that are open and traces the status.
   void Close(WsStatus status);
 
@@ -80,6 +84,7 @@ class WsHttpSession {
   HWND parentWindow_ = nullptr;
   bool requestGzip_ = false;
   std::atomic<HINTERNET> internet_{nullptr};
+  bool abortRequested_ = false;  // guarded by the process-wide abort lock
   HINTERNET request_ = nullptr;
   HINTERNET connection_ = nullptr;
   std::vector<WsString> userAgentTokens_;

@@ -124,6 +124,24 @@ std::string GzipEncode(std::string_view data) {
   return out;
 }
 
+std::string GzipDecode(std::string_view data) {
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 16) != Z_OK) return {};
+  std::string out;
+  char block[16384];
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  int result = Z_OK;
+  while (result == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(block);
+    stream.avail_out = sizeof block;
+    result = inflate(&stream, Z_NO_FLUSH);
+    out.append(block, sizeof block - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return result == Z_STREAM_END ? out : std::string();
+}
+
 TestServer::TestServer() {
   listener_ = ListenOnLoopback(&port_);
   if (!listener_.Valid()) std::abort();
@@ -239,6 +257,8 @@ bool TestServer::ReadRequest(Connection& connection, RecordedRequest* request) {
   size_t end;
   while ((end = connection.pending.find("\r\n\r\n")) == std::string::npos) {
     if (connection.pending.size() > kMaxHeaderBytes || !fill()) return false;
+    // Not HTTP (a TLS handshake, say): the connection is dropped.
+    if (connection.pending[0] < 'A' || connection.pending[0] > 'Z') return false;
   }
   std::string head = connection.pending.substr(0, end);
   connection.pending.erase(0, end + 4);

@@ -112,5 +112,7 @@ class TestServer {
   std::thread acceptThread_;
 };
 
-// gzip encoding of the bytes (used by the server and by tests that compare).
+// gzip encoding of the bytes (used by the server and by tests that compare),
+// and its inverse (empty when the data is not a complete gzip stream).
 std::string GzipEncode(std::string_view data);
+std::string GzipDecode(std::string_view data);

@@ -21,6 +21,8 @@ namespace {
 
 using std::chrono::milliseconds;
 constexpr auto kHangGuard = std::chrono::seconds(20);
+constexpr DWORD kSocketTimeout = 10060;  // the socket layer's own time-out code
+constexpr DWORD kSocketReset = 10054;    // the socket layer's own reset code
 constexpr DWORD kPlainFlags = INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr wchar_t kAgent[] = L"QvWebServiceClient (qvwshttp 17.0.0;App 1.0;)";
 
@@ -144,6 +146,17 @@ struct Client {
   }
 };
 
+// The error must be one of the compat layer's, or, on the Windows library,
+// one of the wider set that Wine's implementation also gives.
+testing::AssertionResult ErrorIsOneOf(DWORD error, const std::vector<DWORD>& compat,
+                                      const std::vector<DWORD>& windowsToo = {}) {
+  std::vector<DWORD> allowed = compat;
+  if (TestsRunOnWindows()) allowed.insert(allowed.end(), windowsToo.begin(), windowsToo.end());
+  if (std::find(allowed.begin(), allowed.end(), error) != allowed.end())
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "unexpected error " << error;
+}
+
 ScriptedResponse WithFault(ServerFault fault, size_t split = 0) {
   ScriptedResponse response = ScriptedResponse::Ok("0123456789abcdef");
   response.fault = fault;
@@ -200,7 +213,7 @@ TEST_F(WinInet, GetAndPostReachTheServerAsGiven) {
   }
 }
 
-TEST_F(WinInet, AddIfNewKeepsTheFirstHeader) {
+TEST_F(WinInet, AddedHeadersAreCheckedAndKept) {
   TestServer server;
   Client client(server.Port());
   client.Open(L"GET", L"/");
@@ -208,6 +221,10 @@ TEST_F(WinInet, AddIfNewKeepsTheFirstHeader) {
                                      static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
   EXPECT_FALSE(HttpAddRequestHeadersW(client.request.get(), L"X-Mode: two\r\n",
                                       static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER));
+  EXPECT_FALSE(HttpAddRequestHeadersW(client.request.get(), L"no colon here\r\n",
+                                      static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_INVALID_HEADER));
   ASSERT_TRUE(HttpSendRequestW(client.request.get(), nullptr, 0, nullptr, 0));
   client.ReadAll();
   ASSERT_EQ(server.RequestCount(), 1u);
@@ -295,8 +312,9 @@ TEST_F(WinInet, SmallBufferReportsTheSizeNeeded) {
 }
 
 // The first block is handed out while the server still holds back the rest:
-// a client that waited for the whole body would only return after the pause,
-// and then with every byte at once.
+// a client that waited for the whole body would only return after the pause.
+// (The Windows library fills the caller's buffer before it returns, so the
+// read asks for exactly the bytes sent before the pause.)
 TEST_F(WinInet, BodyIsHandedOutAsItArrives) {
   TestServer server;
   ScriptedResponse response = ScriptedResponse::Ok("first|second");
@@ -305,7 +323,7 @@ TEST_F(WinInet, BodyIsHandedOutAsItArrives) {
   server.SetDefault(response);
   Client client(server.Port());
   ASSERT_EQ(client.Get(L"/stream"), 0u);
-  char block[64];
+  char block[6];
   DWORD count = 0;
   auto read = std::async(std::launch::async, [&] {
     return InternetReadFile(client.request.get(), block, sizeof block, &count);
@@ -334,16 +352,19 @@ TEST_F(WinInet, SilentServerTimesOut) {
     Client client(server.Port(), L"127.0.0.1", 500);
     auto outcome = std::async(std::launch::async, [&]() -> std::pair<DWORD, ReadResult> {
       DWORD sent = client.Get(L"/slow");
-      return {sent, sent ? ReadResult{} : client.ReadAll()};
+      return {sent, sent ? ReadResult{} : client.ReadAll(6)};
     });
     ASSERT_EQ(outcome.wait_for(kHangGuard), std::future_status::ready);
     auto [sent, read] = outcome.get();
+    // Wine reports a time-out at the send as an aborted connection, and in a
+    // read as the socket's own time-out code.
     if (c.duringBody) {
       ASSERT_EQ(sent, 0u);
       EXPECT_EQ(read.bytes, "early|");
-      EXPECT_EQ(read.error, static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+      EXPECT_TRUE(ErrorIsOneOf(read.error, {ERROR_INTERNET_TIMEOUT}, {kSocketTimeout}));
     } else {
-      EXPECT_EQ(sent, static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+      EXPECT_TRUE(
+          ErrorIsOneOf(sent, {ERROR_INTERNET_TIMEOUT}, {ERROR_INTERNET_CONNECTION_ABORTED}));
     }
   }
 }
@@ -356,6 +377,21 @@ TEST_F(WinInet, RefusedConnectionFailsTheSend) {
   EXPECT_EQ(post.Post(L"/", "body"), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
 }
 
+// A secure request to a server that answers in plain HTTP fails in the
+// handshake, with a security error rather than a hang or a status.
+TEST_F(WinInet, SecureRequestToAPlainServerFailsTheHandshake) {
+  TestServer server;
+  server.SetDefault(ScriptedResponse::Ok("plain"));
+  Client client(server.Port());
+  client.Open(L"GET", L"/", 0x04808080);
+  auto sent = std::async(std::launch::async, [&] {
+    return HttpSendRequestW(client.request.get(), nullptr, 0, nullptr, 0) ? 0 : GetLastError();
+  });
+  ASSERT_EQ(sent.wait_for(kHangGuard), std::future_status::ready);
+  DWORD error = sent.get();
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR));
+}
+
 TEST_F(WinInet, ResetConnectionsFail) {
   struct Case {
     const char* name;
@@ -366,9 +402,6 @@ TEST_F(WinInet, ResetConnectionsFail) {
       {"inside the headers", WithFault(ServerFault::kResetInHeaders), true},
       {"inside the body", WithFault(ServerFault::kResetInBody, 4), false},
   };
-  const std::vector<DWORD> resetErrors = {ERROR_INTERNET_CONNECTION_ABORTED,
-                                          ERROR_INTERNET_CONNECTION_RESET,
-                                          ERROR_HTTP_INVALID_SERVER_RESPONSE};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TestServer server;
@@ -376,13 +409,14 @@ TEST_F(WinInet, ResetConnectionsFail) {
     Client client(server.Port());
     DWORD sent = client.Get(L"/reset");
     if (c.atSend) {
-      EXPECT_NE(std::find(resetErrors.begin(), resetErrors.end(), sent), resetErrors.end()) << sent;
+      // Wine takes a header block cut by a reset for a complete one.
+      EXPECT_TRUE(ErrorIsOneOf(sent, {ERROR_INTERNET_CONNECTION_ABORTED}, {0}));
     } else {
       ASSERT_EQ(sent, 0u);
-      ReadResult read = client.ReadAll();
+      ReadResult read = client.ReadAll(4);
       EXPECT_EQ(read.bytes, "0123");
-      EXPECT_NE(std::find(resetErrors.begin(), resetErrors.end(), read.error), resetErrors.end())
-          << read.error;
+      // Wine gives the socket's reset code, or sometimes takes the reset for the end.
+      EXPECT_TRUE(ErrorIsOneOf(read.error, {ERROR_INTERNET_CONNECTION_ABORTED}, {kSocketReset, 0}));
     }
   }
 }
@@ -399,6 +433,8 @@ TEST_F(WinInet, BodyCutShortEndsTheReads) {
 }
 
 TEST_F(WinInet, ClosingTheRootFromAnotherThreadUnblocksTheCall) {
+  // Wine's blocked calls do not watch for their root handle being closed.
+  if (TestsRunOnWindows()) GTEST_SKIP() << "not unblocked by Wine's implementation";
   struct Case {
     const char* name;
     ScriptedResponse response;
@@ -435,6 +471,33 @@ TEST_F(WinInet, ClosingTheRootFromAnotherThreadUnblocksTheCall) {
     // The children went with the root; closing them again is harmless.
     InternetCloseHandle(client.request.release());
     InternetCloseHandle(client.connection.release());
+  }
+}
+
+// The transport turns decoding on for the connection and decodes a body still
+// marked gzip itself. Either the library decodes (and drops the header) or it
+// hands out the body as sent with the header: the text comes out the same.
+TEST_F(WinInet, DecodingOptionLeavesOneConsistentWayToTheText) {
+  const std::string text = "<packet>" + std::string(2000, 'n') + "</packet>";
+  TestServer server;
+  ScriptedResponse response = ScriptedResponse::Ok(text);
+  response.gzip = true;
+  server.SetDefault(response);
+  Client client(server.Port());
+  DWORD on = 1;
+  ASSERT_TRUE(
+      InternetSetOptionW(client.connection.get(), INTERNET_OPTION_HTTP_DECODING, &on, sizeof on));
+  ASSERT_EQ(client.Get(L"/gz"), 0u);
+  DWORD error;
+  std::wstring encoding = client.Query(HTTP_QUERY_CONTENT_ENCODING, &error);
+  ReadResult read = client.ReadAll();
+  ASSERT_EQ(read.error, 0u);
+  if (error == 0) {
+    EXPECT_EQ(encoding, L"gzip");
+    EXPECT_EQ(GzipDecode(read.bytes), text);
+  } else {
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_HTTP_HEADER_NOT_FOUND));
+    EXPECT_EQ(read.bytes, text);
   }
 }
 

@@ -190,4 +190,25 @@ TEST(TransportHttpSession, FailuresBeforeAnyAnswer) {
   EXPECT_EQ(response, "fine");
 }
 
+TEST(TransportHttpSession, AbortBeforeTheHandleExists) {
+  // A cancel can reach the session before its exchange has opened anything;
+  // that exchange must still end instead of running to completion.
+  TestServer server;
+  server.SetDefault(ScriptedResponse::Ok("fine"));
+  WsHttpSession session;
+  std::string response;
+  session.Abort();
+  EXPECT_EQ(HexStatus(RaisedStatus([&] { session.Submit(ServerUrl(server, "/"), L"", response); })),
+            HexStatus(kWsHttpIncomplete));
+  EXPECT_EQ(server.RequestCount(), 0u);
+  // The abort is spent: the next exchange runs, and one cleared in between
+  // does not count.
+  session.Submit(ServerUrl(server, "/"), L"", response);
+  EXPECT_EQ(response, "fine");
+  session.Abort();
+  session.ClearAbort();
+  session.Submit(ServerUrl(server, "/"), L"<a/>", response);
+  EXPECT_EQ(response, "fine");
+}
+
 }  // namespace

@@ -1,0 +1,437 @@
+// The fetch as a caller drives it: Start, Check and Cancel in every state,
+// answers that fail in every way, and what the session holds afterwards.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "session_harness.h"
+
+namespace session_test {
+namespace {
+
+using Ids = std::vector<std::wstring>;
+
+class FetchTest : public SessionTest {
+ protected:
+  // Fills the session from a file, without touching its query.
+  void Load(const Session& session, const std::vector<Note>& notes) {
+    const std::wstring path = PathIn("preload.xml");
+    std::ofstream(std::filesystem::path(path), std::ios::binary) << AnswerXml(notes);
+    ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
+  }
+};
+
+TEST_F(FetchTest, StartThenCheckCollectsTheAnswerOnce) {
+  ScriptedResponse slow = ScriptedResponse::Ok(AnswerXml({{.id = "one"}}));
+  slow.delayBeforeStatus = std::chrono::milliseconds(300);
+  server_.Enqueue(slow);
+  Session session;
+  EXPECT_EQ(StartGetNotifications(session), RAVENLINK_PENDING);
+  int result = RAVENLINK_PENDING;
+  for (int i = 0; result == RAVENLINK_PENDING && i < 600; ++i) {
+    result = CheckGetNotifications(session);
+  }
+  EXPECT_EQ(result, RAVENLINK_OK);
+  // The outcome is reported once; a later Start sends nothing.
+  EXPECT_EQ(CheckGetNotifications(session), RAVENLINK_FAILED);
+  EXPECT_EQ(StartGetNotifications(session), RAVENLINK_OK);
+  EXPECT_EQ(CheckGetNotifications(session), RAVENLINK_FAILED);
+  EXPECT_EQ(server_.RequestCount(), 1u);
+  EXPECT_EQ(session.Ids(), Ids{L"one"});
+}
+
+TEST_F(FetchTest, CheckBeforeStartFails) {
+  Session session;
+  EXPECT_EQ(CheckGetNotifications(session), RAVENLINK_FAILED);
+  EXPECT_EQ(session.Fetch(), RAVENLINK_OK);  // the session is still ready to fetch
+  EXPECT_EQ(server_.RequestCount(), 1u);
+}
+
+// A second Start while the first exchange runs cancels it and sends again;
+// the entries come from the second answer.
+TEST_F(FetchTest, StartTwice) {
+  ScriptedResponse stalled = ScriptedResponse::Ok(AnswerXml({{.id = "first"}}));
+  stalled.fault = ServerFault::kStallInBody;
+  stalled.bodySplit = 10;
+  server_.Enqueue(stalled);
+  Answer({{.id = "second"}});
+  Session session;
+  EXPECT_EQ(StartGetNotifications(session), RAVENLINK_PENDING);
+  ASSERT_TRUE(server_.WaitForRequests(1, std::chrono::seconds(20)));
+  EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+  const std::vector<RecordedRequest> requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].body, requests[0].body);
+  EXPECT_EQ(session.Ids(), Ids{L"second"});
+  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(20)));
+}
+
+TEST_F(FetchTest, CancelStopsTheFetchAndDropsTheQuery) {
+  ScriptedResponse stalled = ScriptedResponse::Ok(AnswerXml({{.id = "never"}}));
+  stalled.fault = ServerFault::kStallInBody;
+  stalled.bodySplit = 10;
+  server_.Enqueue(stalled);
+  Session session;
+  Load(session, {{.id = "loaded"}});
+  EXPECT_EQ(StartGetNotifications(session), RAVENLINK_PENDING);
+  ASSERT_TRUE(server_.WaitForRequests(1, std::chrono::seconds(20)));
+  EXPECT_EQ(CancelGetNotifications(session), RAVENLINK_OK);
+  EXPECT_EQ(CheckGetNotifications(session), RAVENLINK_FAILED);
+  EXPECT_EQ(StartGetNotifications(session), RAVENLINK_OK);
+  EXPECT_EQ(CancelGetNotifications(session), RAVENLINK_OK);
+  EXPECT_EQ(server_.RequestCount(), 1u);
+  EXPECT_EQ(session.Ids(), Ids{L"loaded"});  // entries already parsed stay
+  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(20)));
+}
+
+TEST_F(FetchTest, CloseWhileAFetchRuns) {
+  ScriptedResponse stalled = ScriptedResponse::Ok(AnswerXml({{.id = "never"}}));
+  stalled.fault = ServerFault::kStallInBody;
+  stalled.bodySplit = 10;
+  server_.Enqueue(stalled);
+  Session session;
+  const int handle = session.handle();
+  EXPECT_EQ(StartGetNotifications(handle), RAVENLINK_PENDING);
+  ASSERT_TRUE(server_.WaitForRequests(1, std::chrono::seconds(20)));
+  EXPECT_EQ(session.Close(), RAVENLINK_OK);
+  EXPECT_EQ(CheckGetNotifications(handle), RAVENLINK_FAILED);
+  int count = kUntouched;
+  EXPECT_EQ(GetMessageCount(handle, &count), RAVENLINK_FAILED);
+  EXPECT_EQ(count, kUntouched);
+  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(20)));
+}
+
+// Every way an answer can go wrong: the result code, the entries left, and
+// whether the query survives for another Start. After each failure a load
+// of a good answer still works.
+struct FailureCase {
+  const char* name;
+  ScriptedResponse response;
+  int result;
+  bool entriesKept;  // the loaded entry survives (else the session is empty)
+  bool queryKept;    // a later Start sends again
+};
+
+ScriptedResponse Raw(std::string body, int status = 200) {
+  ScriptedResponse response = ScriptedResponse::Ok(std::move(body));
+  response.status = status;
+  return response;
+}
+
+std::vector<FailureCase> FailureCases() {
+  ScriptedResponse reset = Raw("");
+  reset.fault = ServerFault::kResetBeforeStatus;
+  return {
+      // The service refuses in the answer's header.
+      {"ServerCode300", Raw(AnswerXml({{.id = "x"}}, "300")), 4, true, false},
+      {"ServerCode900", Raw(AnswerXml({{.id = "x"}}, "900")), 4, true, false},
+      {"ServerCode42", Raw(AnswerXml({{.id = "x"}}, "42")), 4, true, false},
+      // Bodies that are not a packet document.
+      {"NotXml", Raw("this is not XML <<<"), 4, true, false},
+      {"Empty", Raw(""), 4, true, false},
+      {"Truncated", Raw(AnswerXml({{.id = "x"}}).substr(0, 120)), 4, true, false},
+      // Notifications that cannot be read end the whole parse.
+      {"UnknownSeverity",
+       Raw(AnswerXml({{.id = "good"}, {.id = "bad", .severity = "Information"}})), 4, false, false},
+      {"MissingSeverity", Raw(AnswerXml({{.id = "bad", .severity = "-"}})), 4, false, false},
+      {"MissingStatus", Raw(AnswerXml({{.id = "good"}, {.id = "bad", .status = false}})), 4, false,
+       false},
+      {"UnknownConditionElement",
+       Raw(AnswerXml({{.id = "bad",
+                       .conditions = "<conditions><Product upc=\"a\" status=\"installed\" "
+                                     "verMin=\"1\" verMax=\"2\"/></conditions>"}})),
+       4, false, false},
+      {"ConditionWithoutVersion",
+       Raw(AnswerXml({{.id = "bad",
+                       .conditions = "<conditions><product upc=\"a\" status=\"installed\" "
+                                     "verMin=\"1\"/></conditions>"}})),
+       4, false, false},
+      {"ConditionBadStatus",
+       Raw(AnswerXml({{.id = "bad",
+                       .conditions = "<conditions><product upc=\"a\" status=\"removed\" "
+                                     "verMin=\"1\" verMax=\"2\"/></conditions>"}})),
+       4, false, false},
+      {"ConditionBadVersion",
+       Raw(AnswerXml({{.id = "bad",
+                       .conditions = "<conditions><distribution guid=\"a\" status=\"installed\" "
+                                     "verMin=\"x\" verMax=\"2\" lang=\"\"/></conditions>"}})),
+       4, false, false},
+      // Transport failures keep the query for another try.
+      {"Http500", Raw("oops", 500), 3, true, true},
+      {"Http404", Raw("missing", 404), 4, true, true},
+      {"ResetBeforeStatus", reset, 3, true, true},
+  };
+}
+
+TEST_F(FetchTest, FailedAnswers) {
+  const std::wstring good = PathIn("good.xml");
+  std::ofstream(std::filesystem::path(good), std::ios::binary)
+      << AnswerXml({{.id = "again"}, {.id = "more"}});
+  for (const FailureCase& c : FailureCases()) {
+    SCOPED_TRACE(c.name);
+    Session session;
+    Load(session, {{.id = "loaded"}});
+    server_.Enqueue(c.response);
+    const size_t before = server_.RequestCount();
+    const int result = session.Fetch();
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(session.Ids(), c.entriesKept ? Ids{L"loaded"} : Ids{});
+    int discarded = -1;
+    EXPECT_EQ(GetDiscardedNotificationCount(session, &discarded), RAVENLINK_OK);
+    EXPECT_EQ(discarded, 0);
+
+    // A failed parse consumed the query; a failed exchange did not.
+    if (c.queryKept) Answer({{.id = "retried"}});
+    EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+    EXPECT_EQ(server_.RequestCount(), before + (c.queryKept ? 2 : 1));
+    if (c.queryKept) {
+      EXPECT_EQ(session.Ids(), Ids{L"retried"});
+    }
+    EXPECT_EQ(LoadNotificationResponse(session, good.c_str()), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), (Ids{L"again", L"more"}));
+  }
+}
+
+TEST_F(FetchTest, GzipAnswerIsDecoded) {
+  ScriptedResponse zipped = ScriptedResponse::Ok(AnswerXml({{.id = "zipped"}}));
+  zipped.gzip = true;
+  server_.Enqueue(zipped);
+  Session session;
+  EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+  EXPECT_EQ(session.Ids(), Ids{L"zipped"});
+}
+
+// Which notifications of one answer the session keeps.
+TEST_F(FetchTest, EntriesKeptFromAnAnswer) {
+  const std::string never = "<conditions logic=\"not\"/>";  // false
+  struct Case {
+    const char* name;
+    std::vector<Note> notes;
+    Ids ids;
+    std::vector<std::wstring> titles;  // of the ids, in order
+    int discarded;
+  } cases[] = {
+      {"EngineVersions",
+       {{.id = "a", .minEngineVersion = "99.0"},
+        {.id = "b"},
+        {.id = "c", .minEngineVersion = "17.0.0"},
+        {.id = "d", .minEngineVersion = "16.5"},
+        {.id = "e", .minEngineVersion = "17.0.1"},
+        // Unsupported entries are not read further, bad severity included.
+        {.id = "f", .severity = "Information", .minEngineVersion = "abc"}},
+       {L"b", L"c", L"d"},
+       {L"Title b", L"Title c", L"Title d"},
+       3},
+      {"FalseConditionsAreDroppedNotDiscarded",
+       {{.id = "yes"}, {.id = "no", .conditions = never}, {.id = "old", .minEngineVersion = "18"}},
+       {L"yes"},
+       {L"Title yes"},
+       1},
+      {"DuplicateIdsLastApplicableWins",
+       {{.id = "dup", .title = "first"},
+        {.id = "dup", .title = "second"},
+        {.id = "one", .title = "kept"},
+        {.id = "one", .conditions = never, .title = "dropped"}},
+       {L"dup", L"one"},
+       {L"second", L"kept"},
+       0},
+      {"OrderedByCodeUnit",
+       {{.id = "b"}, {.id = "a10"}, {.id = "B"}, {.id = "a1"}, {.id = "Z"}, {.id = "a"}},
+       {L"B", L"Z", L"a", L"a1", L"a10", L"b"},
+       {L"Title B", L"Title Z", L"Title a", L"Title a1", L"Title a10", L"Title b"},
+       0},
+      {"EmptyBody", {}, {}, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Answer(c.notes);
+    Session session;
+    ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), c.ids);
+    for (size_t i = 0; i < c.ids.size(); ++i) EXPECT_EQ(session.Title(c.ids[i]), c.titles[i]);
+    EXPECT_EQ(session.Discarded(), c.discarded);
+  }
+}
+
+// Ids beyond ASCII are ordered by their UTF-16 code units on every build:
+// U+FF61 sorts after a surrogate pair although its code point is lower.
+TEST_F(FetchTest, OrderOfIdsBeyondAscii) {
+  Answer({{.id = "\xEF\xBD\xA1", .title = "halfwidth"},   // U+FF61
+          {.id = "\xF0\x9F\x98\x80", .title = "smiley"},  // U+1F600
+          {.id = "\xC3\xA9", .title = "e-acute"},         // U+00E9
+          {.id = "z", .title = "z"}});
+  Session session;
+  ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+  ASSERT_EQ(session.Count(), 4);
+  std::vector<std::wstring> titles;
+  for (int i = 0; i < 4; ++i) {
+    Variant title;
+    EXPECT_EQ(GetMessageInfo(session, i, L"", title.get(), nullptr, nullptr), RAVENLINK_OK);
+    titles.push_back(title.Text());
+  }
+  EXPECT_EQ(titles, (std::vector<std::wstring>{L"z", L"e-acute", L"smiley", L"halfwidth"}));
+}
+
+// After a new answer the index-based reads wait for a count.
+TEST_F(FetchTest, MessageIdBeforeMessageCount) {
+  Answer({{.id = "m"}});
+  Session session;
+  ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+  Variant id, title;
+  EXPECT_EQ(GetMessageId(session, 0, id.get()), RAVENLINK_TRANSPORT_FAILED);
+  EXPECT_EQ(GetMessageInfo(session, 0, L"", title.get(), nullptr, nullptr),
+            RAVENLINK_TRANSPORT_FAILED);
+  EXPECT_TRUE(id.Untouched());
+  EXPECT_TRUE(title.Untouched());
+  EXPECT_EQ(session.Count(), 1);
+  EXPECT_EQ(GetMessageId(session, 0, id.get()), RAVENLINK_OK);
+  EXPECT_EQ(id.Text(), L"m");
+
+  // A load is a new parse: the list is empty again until counted.
+  const std::wstring path = PathIn("other.xml");
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << AnswerXml({{.id = "n"}});
+  ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
+  id.Reset();
+  EXPECT_EQ(GetMessageId(session, 0, id.get()), RAVENLINK_TRANSPORT_FAILED);
+  EXPECT_TRUE(id.Untouched());
+  EXPECT_EQ(session.Ids(), Ids{L"n"});
+}
+
+TEST_F(FetchTest, SaveThenLoadGivesTheSameMessages) {
+  Answer({{.id = "b", .title = "two\nlines"}, {.id = "a"}, {.id = "C"}});
+  Session fetched;
+  ASSERT_EQ(fetched.Fetch(), RAVENLINK_OK);
+  const std::wstring path = PathIn("new/folder/saved.xml");
+  EXPECT_EQ(SaveNotificationResponse(fetched, path.c_str()), RAVENLINK_OK);
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = PostedText(bytes);
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\"?>\n<packet xmlns=", 0), 0u) << text;
+  EXPECT_NE(text.find("<notification>"), std::string::npos) << text;
+
+  OpenArgs noQuery;
+  noQuery.flags = RAVENLINK_FLAG_NO_QUERY;
+  Session loaded(noQuery);
+  EXPECT_EQ(LoadNotificationResponse(loaded, path.c_str()), RAVENLINK_OK);
+  EXPECT_EQ(loaded.Ids(), fetched.Ids());
+  EXPECT_EQ(loaded.Ids(), (Ids{L"C", L"a", L"b"}));
+  EXPECT_EQ(loaded.Title(L"b"), L"two\r\nlines");
+  EXPECT_EQ(fetched.Title(L"b"), L"two\r\nlines");
+
+  // Saving what was loaded writes the same file again.
+  const std::wstring again = PathIn("again.xml");
+  EXPECT_EQ(SaveNotificationResponse(loaded, again.c_str()), RAVENLINK_OK);
+  std::ifstream in2(std::filesystem::path(again), std::ios::binary);
+  const std::string bytes2((std::istreambuf_iterator<char>(in2)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(PostedText(bytes2), text);
+}
+
+// When there is no successful answer to save, nothing is written and the
+// result is still 0, except after a ping on a session that never fetched.
+TEST_F(FetchTest, SaveWithNothingToSave) {
+  struct Case {
+    const char* name;
+    int result;
+  } cases[] = {{"Fresh", 0}, {"RefusedAnswer", 0}, {"SecondStart", 0}, {"AfterPing", 5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session session;
+    const std::string name(c.name);
+    if (name == "RefusedAnswer") {
+      Answer({{.id = "x"}}, "300");
+      EXPECT_EQ(session.Fetch(), RAVENLINK_REFUSED);
+    } else if (name == "SecondStart") {
+      Answer({{.id = "x"}});
+      EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+      EXPECT_EQ(StartGetNotifications(session), RAVENLINK_OK);  // drops the kept answer
+      EXPECT_EQ(session.Ids(), Ids{L"x"});
+    } else if (name == "AfterPing") {
+      Answer({});
+      EXPECT_EQ(PingServer(session, 5000), RAVENLINK_OK);
+    }
+    const std::wstring path = PathIn(name + ".xml");
+    EXPECT_EQ(SaveNotificationResponse(session, path.c_str()), c.result);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(path)));
+  }
+}
+
+// A file that cannot be loaded gives 5 and leaves the entries alone.
+TEST_F(FetchTest, LoadFailures) {
+  struct Case {
+    const char* name;
+    std::string content;  // empty: no file at all
+  } cases[] = {
+      {"Missing", ""},
+      {"NotXml", "plain text"},
+      {"RefusedPacket", AnswerXml({{.id = "x"}}, "300")},
+      {"BadSeverity", AnswerXml({{.id = "x", .severity = "Loud"}})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session session;
+    Load(session, {{.id = "loaded"}});
+    const std::wstring path = PathIn(std::string(c.name) + ".xml");
+    if (!c.content.empty()) {
+      std::ofstream(std::filesystem::path(path), std::ios::binary) << c.content;
+    }
+    EXPECT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_FAILED);
+    if (std::string(c.name) != "BadSeverity") {
+      EXPECT_EQ(session.Ids(), Ids{L"loaded"});
+    }
+    // The query was not touched: a fetch still goes out.
+    Answer({{.id = "fetched"}});
+    EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), Ids{L"fetched"});
+  }
+}
+
+TEST_F(FetchTest, Ping) {
+  struct Case {
+    const char* name;
+    int timeoutMs;
+    std::string statusCode;
+    int result;
+  } cases[] = {
+      {"Judged", 5000, "", 0},           {"JudgedZero", 5000, "0", 0},
+      {"JudgedRefused", 5000, "900", 4}, {"JudgedOther", 5000, "42", 4},
+      {"NotJudged", 0, "900", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Answer({}, c.statusCode);
+    Session session;
+    const size_t before = server_.RequestCount();
+    EXPECT_EQ(PingServer(session, c.timeoutMs), c.result);
+    ASSERT_EQ(server_.RequestCount(), before + 1);
+    const RecordedRequest request = server_.Requests().back();
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.target, kPingTarget);
+    EXPECT_EQ(request.body, "");
+    EXPECT_FALSE(request.HasHeader("Accept-Encoding"));
+    EXPECT_EQ(request.Header("User-Agent"), "QvWebServiceClient (qvwshttp 17.0.0;App 1.0;)");
+    // The ping leaves the query alone.
+    Answer({{.id = "after"}});
+    EXPECT_EQ(session.Fetch(), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), Ids{L"after"});
+  }
+}
+
+TEST_F(FetchTest, PingTimesOut) {
+  ScriptedResponse stalled = ScriptedResponse::Ok(AnswerXml({}));
+  stalled.fault = ServerFault::kStallInBody;
+  stalled.bodySplit = 5;
+  server_.Enqueue(stalled);
+  Session session;
+  EXPECT_EQ(PingServer(session, 200), RAVENLINK_TRANSPORT_FAILED);
+  Answer({});
+  EXPECT_EQ(PingServer(session, 5000), RAVENLINK_OK);
+  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(20)));
+}
+
+}  // namespace
+}  // namespace session_test
