@@ -68,6 +68,9 @@ bool OperatingSystemCondition::Evaluate() {
     if (!os_name_.EqualsNoCase(L"Windows")) return false;
     IRulesEngine& engine = Engine();
     const OSVERSIONINFOEXW& os = engine.GetOsVersionInfo();
+    // Only an NT platform is Windows: elsewhere the version numbers are the
+    // kernel's own and must not be mistaken for a Windows release.
+    if (os.dwPlatformId != VER_PLATFORM_WIN32_NT) return false;
     const VersionNumber osVersion(os.dwMajorVersion, os.dwMinorVersion);
     if (ver_min_.Compare(osVersion) > 0 || osVersion.Compare(ver_max_) > 0) return false;
     if (Given(product_type_) && product_type_ != os.wProductType) return false;

@@ -8,6 +8,12 @@ namespace {
 const wchar_t* const kProductCriterion = L"upc";
 const wchar_t* const kItemCriterion = L"guid";
 
+template <class Set>
+void Retire(Set& set, std::vector<std::unique_ptr<InstallerInfo>>& retired) {
+  for (auto& [key, record] : set) retired.push_back(std::move(record));
+  set.clear();
+}
+
 }  // namespace
 
 // Only the key decides: a second version of a known key reaches the rules
@@ -60,7 +66,17 @@ void WsRavenlinkSession::SetAvailableSuite(const WsString& guid, const WsString&
 
 // The stored entries keep their verdicts: the next evaluation lists the same
 // messages until ResetConditions.
+// The records leave the sets but stay alive: the requirement lists of the
+// last evaluation may name them, and they are read until the next one.
 void WsRavenlinkSession::ClearInstallingInfo() {
+  Retire(rules_.InstallingProducts(), retiredRecords_);
+  Retire(rules_.InstallingDistributions(), retiredRecords_);
+  Retire(rules_.InstallingSuites(), retiredRecords_);
+  Retire(rules_.InstallingPackages(), retiredRecords_);
+  Retire(rules_.AvailableProducts(), retiredRecords_);
+  Retire(rules_.AvailableDistributions(), retiredRecords_);
+  Retire(rules_.AvailableSuites(), retiredRecords_);
+  Retire(rules_.AvailablePackages(), retiredRecords_);
   rules_.ClearCallerItems();
   evaluated_ = false;
 }

@@ -105,6 +105,7 @@ void WsRavenlinkSession::ClearEntries() {
   productMessageCache_.clear();
   entries_.clear();
   evaluated_ = false;
+  retiredRecords_.clear();  // nothing names them any more
 }
 
 std::unique_ptr<WsFlumewayRequest> WsRavenlinkSession::MakeQueryRequest() const {

@@ -187,6 +187,9 @@ class WsRavenlinkSession {
   uint32_t discardedCount_ = 0;
   std::map<Guid, std::map<VersionNumber, EntryList>> productMessageCache_;
   RulesEngine rules_;
+  // Caller records removed by ClearInstallingInfo. The requirement lists of
+  // the stored entries still point at them until the entries are replaced.
+  std::vector<std::unique_ptr<InstallerInfo>> retiredRecords_;
   ClientIdentity client_;
   uint32_t flags_;
   uint32_t languageId_;

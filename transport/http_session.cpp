@@ -16,10 +16,11 @@ namespace {
 
 // Serialises the closing of the root handle when an exchange is aborted
 // from another thread.
-CriticalSection& AbortLock() {
-  static CriticalSection lock;
-  return lock;
-}
+// Created when the library loads, before the session manager, so it is still
+// usable when sessions left open are destroyed at unload.
+CriticalSection gAbortLock;
+
+CriticalSection& AbortLock() { return gAbortLock; }
 
 const WsString kGzip = L"gzip";
 const WsString kHttps = L"https://";

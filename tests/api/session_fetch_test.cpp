@@ -20,8 +20,8 @@ class FetchTest : public SessionTest {
  protected:
   // Fills the session from a file, without touching its query.
   void Load(const Session& session, const std::vector<Note>& notes) {
+    WriteFile("preload.xml", AnswerXml(notes));
     const std::wstring path = PathIn("preload.xml");
-    std::ofstream(std::filesystem::path(path), std::ios::binary) << AnswerXml(notes);
     ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
   }
 };
@@ -48,6 +48,7 @@ TEST_F(FetchTest, StartThenCheckCollectsTheAnswerOnce) {
 TEST_F(FetchTest, CheckBeforeStartFails) {
   Session session;
   EXPECT_EQ(CheckGetNotifications(session), RAVENLINK_FAILED);
+  Answer({});
   EXPECT_EQ(session.Fetch(), RAVENLINK_OK);  // the session is still ready to fetch
   EXPECT_EQ(server_.RequestCount(), 1u);
 }
@@ -113,8 +114,8 @@ struct FailureCase {
   const char* name;
   ScriptedResponse response;
   int result;
-  bool entriesKept;  // the loaded entry survives (else the session is empty)
-  bool queryKept;    // a later Start sends again
+  Ids left;        // the entries after the failure ("loaded" came from a file before)
+  bool queryKept;  // a later Start sends again
 };
 
 ScriptedResponse Raw(std::string body, int status = 200) {
@@ -126,52 +127,76 @@ ScriptedResponse Raw(std::string body, int status = 200) {
 std::vector<FailureCase> FailureCases() {
   ScriptedResponse reset = Raw("");
   reset.fault = ServerFault::kResetBeforeStatus;
+  const Ids kLoaded{L"loaded"};
   return {
       // The service refuses in the answer's header.
-      {"ServerCode300", Raw(AnswerXml({{.id = "x"}}, "300")), 4, true, false},
-      {"ServerCode900", Raw(AnswerXml({{.id = "x"}}, "900")), 4, true, false},
-      {"ServerCode42", Raw(AnswerXml({{.id = "x"}}, "42")), 4, true, false},
+      {"ServerCode300", Raw(AnswerXml({{.id = "x"}}, "300")), 4, kLoaded, false},
+      {"ServerCode900", Raw(AnswerXml({{.id = "x"}}, "900")), 4, kLoaded, false},
+      {"ServerCode42", Raw(AnswerXml({{.id = "x"}}, "42")), 4, kLoaded, false},
       // Bodies that are not a packet document.
-      {"NotXml", Raw("this is not XML <<<"), 4, true, false},
-      {"Empty", Raw(""), 4, true, false},
-      {"Truncated", Raw(AnswerXml({{.id = "x"}}).substr(0, 120)), 4, true, false},
+      {"NotXml", Raw("this is not XML <<<"), 4, kLoaded, false},
+      {"Empty", Raw(""), 4, kLoaded, false},
+      {"Truncated", Raw(AnswerXml({{.id = "x"}}).substr(0, 120)), 4, kLoaded, false},
       // Notifications that cannot be read end the whole parse.
       {"UnknownSeverity",
-       Raw(AnswerXml({{.id = "good"}, {.id = "bad", .severity = "Information"}})), 4, false, false},
-      {"MissingSeverity", Raw(AnswerXml({{.id = "bad", .severity = "-"}})), 4, false, false},
-      {"MissingStatus", Raw(AnswerXml({{.id = "good"}, {.id = "bad", .status = false}})), 4, false,
+       Raw(AnswerXml({{.id = "good"}, {.id = "bad", .severity = "Information"}})),
+       4,
+       {},
+       false},
+      {"MissingSeverity", Raw(AnswerXml({{.id = "bad", .severity = "-"}})), 4, {}, false},
+      {"MissingStatus",
+       Raw(AnswerXml({{.id = "good"}, {.id = "bad", .status = false}})),
+       4,
+       {},
        false},
       {"UnknownConditionElement",
        Raw(AnswerXml({{.id = "bad",
                        .conditions = "<conditions><Product upc=\"a\" status=\"installed\" "
                                      "verMin=\"1\" verMax=\"2\"/></conditions>"}})),
-       4, false, false},
+       4,
+       {},
+       false},
       {"ConditionWithoutVersion",
        Raw(AnswerXml({{.id = "bad",
                        .conditions = "<conditions><product upc=\"a\" status=\"installed\" "
                                      "verMin=\"1\"/></conditions>"}})),
-       4, false, false},
+       4,
+       {},
+       false},
       {"ConditionBadStatus",
        Raw(AnswerXml({{.id = "bad",
                        .conditions = "<conditions><product upc=\"a\" status=\"removed\" "
                                      "verMin=\"1\" verMax=\"2\"/></conditions>"}})),
-       4, false, false},
+       4,
+       {},
+       false},
       {"ConditionBadVersion",
        Raw(AnswerXml({{.id = "bad",
                        .conditions = "<conditions><distribution guid=\"a\" status=\"installed\" "
                                      "verMin=\"x\" verMax=\"2\" lang=\"\"/></conditions>"}})),
-       4, false, false},
+       4,
+       {},
+       false},
+      // Without "conditions" a notification has no condition tree to evaluate.
+      {"NoConditions",
+       Raw(AnswerXml({{.id = "good"}, {.id = "bad", .conditions = ""}})),
+       5,
+       {L"good"},  // an evaluation error keeps the entries stored before it
+       false},
       // Transport failures keep the query for another try.
-      {"Http500", Raw("oops", 500), 3, true, true},
-      {"Http404", Raw("missing", 404), 4, true, true},
-      {"ResetBeforeStatus", reset, 3, true, true},
+      {"Http503", Raw("busy", 503), 3, kLoaded, true},
+      {"Http500", Raw("oops", 500), 4, kLoaded, true},
+      {"Http400", Raw("bad", 400), 3, kLoaded, true},
+      {"Http404", Raw("missing", 404), 4, kLoaded, true},
+      {"ResetBeforeStatus", reset, 3, kLoaded, true},
+      // A silent session never asks for proxy credentials: the request fails.
+      {"ProxyChallengeSilent", ScriptedResponse::ProxyChallenge(), 3, kLoaded, true},
   };
 }
 
 TEST_F(FetchTest, FailedAnswers) {
+  WriteFile("good.xml", AnswerXml({{.id = "again"}, {.id = "more"}}));
   const std::wstring good = PathIn("good.xml");
-  std::ofstream(std::filesystem::path(good), std::ios::binary)
-      << AnswerXml({{.id = "again"}, {.id = "more"}});
   for (const FailureCase& c : FailureCases()) {
     SCOPED_TRACE(c.name);
     Session session;
@@ -180,7 +205,7 @@ TEST_F(FetchTest, FailedAnswers) {
     const size_t before = server_.RequestCount();
     const int result = session.Fetch();
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(session.Ids(), c.entriesKept ? Ids{L"loaded"} : Ids{});
+    EXPECT_EQ(session.Ids(), c.left);
     int discarded = -1;
     EXPECT_EQ(GetDiscardedNotificationCount(session, &discarded), RAVENLINK_OK);
     EXPECT_EQ(discarded, 0);
@@ -258,6 +283,87 @@ TEST_F(FetchTest, EntriesKeptFromAnAnswer) {
   }
 }
 
+// Answers that look odd but are readable: what the session makes of them.
+TEST_F(FetchTest, OddButReadableAnswers) {
+  auto packet = [](const std::string& header, const std::string& inner) {
+    return "<packet xmlns=\"http://www.quorvane.com/Schemas/KVA/2.0\"><header>" + header +
+           "</header>" + inner + "</packet>";
+  };
+  const std::string plain = NotificationXml({.id = "top"});
+  // The answer in UTF-16LE, with an e-acute for the '@'.
+  const std::string ascii = AnswerXml({{.id = "wide", .title = "caf@"}});
+  std::u16string wide = u"\uFEFF";
+  for (const char c : ascii.substr(ascii.find("<packet"))) {
+    wide += c == '@' ? u'\u00E9' : static_cast<char16_t>(c);
+  }
+  struct Case {
+    const char* name;
+    std::string answer;
+    Ids ids;
+    std::wstring firstTitle;
+  } cases[] = {
+      {"Utf16WithByteOrderMark", Utf16LE(wide), {L"wide"}, L"caf\u00E9"},
+      {"NoBody", packet("", ""), {}, L""},
+      {"NoHeader", "<packet><body>" + plain + "</body></packet>", {L"top"}, L"Title top"},
+      {"StatusWithoutDigits",
+       packet("<server><status code=\"none\">fine</status></server>", "<body>" + plain + "</body>"),
+       {L"top"},
+       L"Title top"},
+      {"NestedNotificationIgnored",
+       packet("", "<body><group>" + NotificationXml({.id = "deep"}) + "</group><other/>" + plain +
+                      "</body>"),
+       {L"top"},
+       L"Title top"},
+      {"CdataAndEntities",
+       AnswerXml({{.id = "x", .title = "<![CDATA[a < b]]>", .body = "fish &amp; chips"}}),
+       {L"x"},
+       L"a < b"},
+      {"NoMessages",
+       packet("",
+              "<body><notification><ID>bare</ID><severity>Fatal</severity><status/>"
+              "<conditions/></notification></body>"),
+       {L"bare"},
+       L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.Enqueue(ScriptedResponse::Ok(c.answer));
+    Session session;
+    ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+    EXPECT_EQ(session.Ids(), c.ids);
+    if (!c.ids.empty()) {
+      EXPECT_EQ(session.Title(c.ids[0]), c.firstTitle);
+    }
+  }
+}
+
+// The message text chosen for the session's language: an exact match, the
+// last one among several, else the first English one.
+TEST_F(FetchTest, MessageLanguage) {
+  const std::string messages =
+      "<messages><message lang=\"9\"><title>en</title></message>"
+      "<message lang=\"7\"><title>de1</title></message>"
+      "<message lang=\"0x7\"><title>de2</title></message>"
+      "<message lang=\"9\"><title>en2</title></message>"
+      "<message lang=\" 12\"><title>fr</title></message></messages>";
+  const std::string answer =
+      "<packet><body><notification><ID>m</ID><severity>Info</severity><status/><conditions/>" +
+      messages + "</notification></body></packet>";
+  const struct {
+    int languageId;
+    const wchar_t* title;
+  } cases[] = {{7, L"de2"}, {9, L"en2"}, {12, L"en"}, {1031, L"en"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.languageId);
+    server_.Enqueue(ScriptedResponse::Ok(answer));
+    OpenArgs args;
+    args.languageId = c.languageId;
+    Session session(args);
+    ASSERT_EQ(session.Fetch(), RAVENLINK_OK);
+    EXPECT_EQ(session.Title(L"m"), c.title);
+  }
+}
+
 // Ids beyond ASCII are ordered by their UTF-16 code units on every build:
 // U+FF61 sorts after a surrogate pair although its code point is lower.
 TEST_F(FetchTest, OrderOfIdsBeyondAscii) {
@@ -293,8 +399,8 @@ TEST_F(FetchTest, MessageIdBeforeMessageCount) {
   EXPECT_EQ(id.Text(), L"m");
 
   // A load is a new parse: the list is empty again until counted.
+  WriteFile("other.xml", AnswerXml({{.id = "n"}}));
   const std::wstring path = PathIn("other.xml");
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << AnswerXml({{.id = "n"}});
   ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
   id.Reset();
   EXPECT_EQ(GetMessageId(session, 0, id.get()), RAVENLINK_TRANSPORT_FAILED);
@@ -308,9 +414,7 @@ TEST_F(FetchTest, SaveThenLoadGivesTheSameMessages) {
   ASSERT_EQ(fetched.Fetch(), RAVENLINK_OK);
   const std::wstring path = PathIn("new/folder/saved.xml");
   EXPECT_EQ(SaveNotificationResponse(fetched, path.c_str()), RAVENLINK_OK);
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string text = PostedText(bytes);
+  const std::string text = PostedText(ReadFile("new/folder/saved.xml"));
   EXPECT_EQ(text.rfind("<?xml version=\"1.0\"?>\n<packet xmlns=", 0), 0u) << text;
   EXPECT_NE(text.find("<notification>"), std::string::npos) << text;
 
@@ -326,9 +430,7 @@ TEST_F(FetchTest, SaveThenLoadGivesTheSameMessages) {
   // Saving what was loaded writes the same file again.
   const std::wstring again = PathIn("again.xml");
   EXPECT_EQ(SaveNotificationResponse(loaded, again.c_str()), RAVENLINK_OK);
-  std::ifstream in2(std::filesystem::path(again), std::ios::binary);
-  const std::string bytes2((std::istreambuf_iterator<char>(in2)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(PostedText(bytes2), text);
+  EXPECT_EQ(PostedText(ReadFile("again.xml")), text);
 }
 
 // When there is no successful answer to save, nothing is written and the
@@ -356,7 +458,7 @@ TEST_F(FetchTest, SaveWithNothingToSave) {
     }
     const std::wstring path = PathIn(name + ".xml");
     EXPECT_EQ(SaveNotificationResponse(session, path.c_str()), c.result);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(path)));
+    EXPECT_FALSE(std::filesystem::exists(HostPath(name + ".xml")));
   }
 }
 
@@ -376,9 +478,7 @@ TEST_F(FetchTest, LoadFailures) {
     Session session;
     Load(session, {{.id = "loaded"}});
     const std::wstring path = PathIn(std::string(c.name) + ".xml");
-    if (!c.content.empty()) {
-      std::ofstream(std::filesystem::path(path), std::ios::binary) << c.content;
-    }
+    if (!c.content.empty()) WriteFile(std::string(c.name) + ".xml", c.content);
     EXPECT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_FAILED);
     if (std::string(c.name) != "BadSeverity") {
       EXPECT_EQ(session.Ids(), Ids{L"loaded"});

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -313,7 +314,23 @@ class SessionTest : public ::testing::Test {
   void Answer(const std::vector<Note>& notes, const std::string& statusCode = "") {
     server_.Enqueue(ScriptedResponse::Ok(AnswerXml(notes, statusCode)));
   }
-  std::wstring PathIn(const std::string& name) const { return (dir_.path() / name).wstring(); }
+  // A file of the test's folder as the library is given it: the Windows
+  // form, with backslashes (the platform layer maps them elsewhere).
+  std::wstring PathIn(const std::string& name) const {
+    std::wstring path = dir_.path().wstring() + L"\\";
+    for (char c : name) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return path;
+  }
+  // The same file as the test itself opens it.
+  std::filesystem::path HostPath(const std::string& name) const { return dir_.path() / name; }
+  void WriteFile(const std::string& name, const std::string& content) const {
+    std::filesystem::create_directories(HostPath(name).parent_path());
+    std::ofstream(HostPath(name), std::ios::binary) << content;
+  }
+  std::string ReadFile(const std::string& name) const {
+    std::ifstream in(HostPath(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
 
   TestServer server_;
   TempDir dir_;

@@ -99,8 +99,8 @@ TEST_F(QueryTest, PostsTheQueryOfEachKindOfCaller) {
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.target, kQueryTarget);
     EXPECT_EQ(PostedText(request.body), PacketText(c.query));
-    EXPECT_EQ(request.body, "\xFF\xFE" + Utf16LE(std::u16string(PacketText(c.query).begin(),
-                                                                PacketText(c.query).end())));
+    const std::string expected = PacketText(c.query);
+    EXPECT_EQ(request.body, "\xFF\xFE" + Utf16LE(std::u16string(expected.begin(), expected.end())));
   }
 }
 
@@ -195,9 +195,8 @@ TEST_F(QueryTest, NoQueryFlag) {
   EXPECT_EQ(session.Count(), 0);
   EXPECT_EQ(server_.RequestCount(), 0u);
 
+  WriteFile("answer.xml", AnswerXml({{.id = "loaded"}, {.id = "also"}}));
   const std::wstring path = PathIn("answer.xml");
-  std::ofstream(std::filesystem::path(path), std::ios::binary)
-      << AnswerXml({{.id = "loaded"}, {.id = "also"}});
   EXPECT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
   EXPECT_EQ(session.Ids(), (std::vector<std::wstring>{L"also", L"loaded"}));
   EXPECT_EQ(server_.RequestCount(), 0u);
@@ -248,7 +247,7 @@ TEST_F(QueryTest, AFailedExchangeKeepsTheQuery) {
   Session session;
   EXPECT_EQ(SetInstallingProduct(session, kG1w, L"1.0"), RAVENLINK_OK);
   ScriptedResponse failure;
-  failure.status = 500;
+  failure.status = 503;
   server_.Enqueue(failure);
   EXPECT_EQ(session.Fetch(), RAVENLINK_TRANSPORT_FAILED);
   Answer({{.id = "second"}});

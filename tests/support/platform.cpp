@@ -36,8 +36,9 @@ void EnsureStarted() {
 int CloseNative(NativeSocket s) {
   return closesocket(s);
 }
-int PollOne(SocketHandle s, int timeoutMs) {
-  WSAPOLLFD entry{static_cast<NativeSocket>(s), POLLRDNORM, 0};
+int PollOne(SocketHandle s, int timeoutMs, bool forWriting = false) {
+  WSAPOLLFD entry{static_cast<NativeSocket>(s),
+                  static_cast<SHORT>(forWriting ? POLLWRNORM : POLLRDNORM), 0};
   return WSAPoll(&entry, 1, timeoutMs);
 }
 #else
@@ -47,8 +48,8 @@ void EnsureStarted() {}
 int CloseNative(NativeSocket s) {
   return close(s);
 }
-int PollOne(SocketHandle s, int timeoutMs) {
-  pollfd entry{static_cast<NativeSocket>(s), POLLIN, 0};
+int PollOne(SocketHandle s, int timeoutMs, bool forWriting = false) {
+  pollfd entry{static_cast<NativeSocket>(s), static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
   int r;
   do {
     r = poll(&entry, 1, timeoutMs);
@@ -94,6 +95,10 @@ void TestSocket::Reset() {
 
 bool TestSocket::WaitReadable(int timeoutMs) const {
   return PollOne(handle_, timeoutMs) > 0;
+}
+
+bool TestSocket::WaitWritable(int timeoutMs) const {
+  return PollOne(handle_, timeoutMs, true) > 0;
 }
 
 long TestSocket::Receive(char* data, size_t size) const {

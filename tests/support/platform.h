@@ -32,6 +32,8 @@ class TestSocket {
 
   // Waits up to timeoutMs for data (or the end of the stream) to read.
   bool WaitReadable(int timeoutMs) const;
+  // Waits up to timeoutMs until a small send would not block.
+  bool WaitWritable(int timeoutMs) const;
   // Reads what is there, up to size bytes: >0 bytes read, 0 end of stream, <0 error.
   long Receive(char* data, size_t size) const;
   // Looks at pending input without taking it; same results as Receive.

@@ -361,8 +361,11 @@ bool TestServer::Answer(Connection& connection, const ScriptedResponse& response
   if (!socket.SendAll(head)) return false;
 
   if (endless) {
-    const std::string block(16384, 'x');
-    while (!Stopping() && socket.SendAll(block)) {
+    // Small blocks, each once the socket can take it, so that a client that
+    // stops reading never holds the server's shutdown.
+    const std::string block(1024, 'x');
+    while (!Stopping()) {
+      if (socket.WaitWritable(kPollSliceMs) && !socket.SendAll(block)) break;
     }
     return false;
   }

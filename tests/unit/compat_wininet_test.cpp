@@ -349,6 +349,7 @@ TEST_F(WinInet, SilentServerTimesOut) {
     SCOPED_TRACE(c.name);
     TestServer server;
     server.SetDefault(c.response);
+    // Set on the connection, as the transport does: the request inherits it.
     Client client(server.Port(), L"127.0.0.1", 500);
     auto outcome = std::async(std::launch::async, [&]() -> std::pair<DWORD, ReadResult> {
       DWORD sent = client.Get(L"/slow");

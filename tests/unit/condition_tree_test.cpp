@@ -335,6 +335,18 @@ TEST(ConditionTreeTest, OperatingSystem) {
   }
 }
 
+TEST(ConditionTreeTest, OnlyAnNtPlatformIsWindows) {
+  RulesFixture fx;
+  const char* kAnyWindows = "<conditions><operatingSystem os='Windows' verMax='99'/></conditions>";
+  ASSERT_TRUE(fx.Evaluate(kAnyWindows));
+  OSVERSIONINFOEXW os = fx.engine.GetOsVersionInfo();
+  for (DWORD platform : {DWORD{0}, DWORD{1}, DWORD{10}}) {
+    os.dwPlatformId = platform;
+    fx.engine.SetOsVersionInfo(os);
+    EXPECT_FALSE(fx.Evaluate(kAnyWindows)) << "platform id " << platform;
+  }
+}
+
 TEST(ConditionTreeTest, SuiteMaskBeforeAndFromVersionSix) {
   RulesFixture fx;
   OSVERSIONINFOEXW os = fx.engine.GetOsVersionInfo();

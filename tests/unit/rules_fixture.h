@@ -39,6 +39,7 @@ class RulesFixture {
   RulesFixture() : engine(0) {
     OSVERSIONINFOEXW os{};
     os.dwOSVersionInfoSize = sizeof(os);
+    os.dwPlatformId = VER_PLATFORM_WIN32_NT;
     os.dwMajorVersion = 6;
     os.dwMinorVersion = 1;
     os.wServicePackMajor = 1;

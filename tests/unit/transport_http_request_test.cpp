@@ -190,18 +190,4 @@ TEST(TransportHttpRequest, CancelDuringTheReadLoop) {
   }
 }
 
-TEST(TransportHttpRequest, ResetForgetsParametersAndAnswer) {
-  TestServer server;
-  server.SetDefault(ScriptedResponse::Ok("body"));
-  WsHttpRequest request(L"App", L"1.0", true);
-  request.SetUrl(ServerUrl(server, "/r"));
-  request.SetCommand(L"C:D");
-  request.AddQueryParameter(L"a", L"1");
-  ASSERT_EQ(request.Execute(10000, true), kWsOk);
-  EXPECT_EQ(request.GetResponse(), "body");
-  request.Reset(true);
-  EXPECT_EQ(request.GetResponse(), "");
-  EXPECT_EQ(request.FullUrl(), ServerUrl(server, "/r?cmd=C:D"));
-}
-
 }  // namespace

@@ -55,6 +55,18 @@ TEST(TransportHttpSession, StatusCodesMapOntoStatuses) {
     }
   }
   EXPECT_EQ(server.RequestCount(), std::size(rows));
+
+  // Interactive, a 407 asks for credentials; a dialog that is cancelled ends
+  // the exchange the same way. (Only where the dialog cannot appear: the
+  // compat client reports it as cancelled.)
+  if (!TestsRunOnWindows()) {
+    session.SetSilent(false);
+    server.Enqueue(ScriptedResponse::ProxyChallenge());
+    std::string response;
+    EXPECT_EQ(HexStatus(RaisedStatus(
+                  [&] { session.Submit(ServerUrl(server, "/status"), L"", response); })),
+              HexStatus(kWsHttpRetry));
+  }
 }
 
 TEST(TransportHttpSession, RequestOnTheWire) {
