@@ -66,32 +66,37 @@ void QueryEverything(WsRavenlinkSession& session) {
     Tolerate([&] { session.GetMessageUrl(id, &c); });
     Tolerate([&] { session.GetTargetApplication(id, &d); });
     Clear(&a), Clear(&b), Clear(&c), Clear(&d);
-    int32_t n = 0, x = 0, y = 0;
+    int32_t n = 0, x = 0, y = 0, z = 0;
     Tolerate([&] { session.GetMessageSeverity(id, &n); });
-    Tolerate([&] { session.GetKXDriverTemplateInfo(id, &n, &x, &y); });
+    Tolerate([&] {
+      session.GetKXDriverTemplateInfo(id, &n, &x, &y, &a, &z);
+      Clear(&a);
+    });
     n = 0;
     Tolerate([&] { session.GetDisplayNameCount(id, &n); });
     for (int32_t k = 0; k < n && k < 16; ++k) {
-      Tolerate([&] { session.GetDisplayNameInfo(id, static_cast<uint32_t>(k), &a, &b); });
-      Clear(&a), Clear(&b);
+      Tolerate(
+          [&] { session.GetDisplayNameInfo(id, static_cast<uint32_t>(k), &a, &b, &c, &d, &x); });
+      Clear(&a), Clear(&b), Clear(&c), Clear(&d);
     }
     n = 0;
     Tolerate([&] { session.GetProductRequiredCount(id, &n); });
     for (int32_t k = 0; k < n && k < 16; ++k) {
-      Tolerate([&] { session.GetProductRequired(id, static_cast<uint32_t>(k), &a, &b, &x); });
+      Tolerate([&] { session.GetProductRequired(id, static_cast<uint32_t>(k), &a, &b, &x, &y); });
       Clear(&a), Clear(&b);
     }
     n = 0;
     Tolerate([&] { session.GetDistributionRequiredCount(id, &n); });
     for (int32_t k = 0; k < n && k < 16; ++k) {
-      Tolerate(
-          [&] { session.GetDistributionRequired(id, static_cast<uint32_t>(k), &a, &b, &c, &x); });
+      Tolerate([&] {
+        session.GetDistributionRequired(id, static_cast<uint32_t>(k), &a, &b, &c, &x, &y);
+      });
       Clear(&a), Clear(&b), Clear(&c);
     }
     n = 0;
     Tolerate([&] { session.GetSuiteRequiredCount(id, &n); });
     for (int32_t k = 0; k < n && k < 16; ++k) {
-      Tolerate([&] { session.GetSuiteRequired(id, static_cast<uint32_t>(k), &a, &b, &c, &x); });
+      Tolerate([&] { session.GetSuiteRequired(id, static_cast<uint32_t>(k), &a, &b, &c, &x, &y); });
       Clear(&a), Clear(&b), Clear(&c);
     }
   }
