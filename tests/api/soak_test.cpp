@@ -117,17 +117,21 @@ TEST_F(SoakTest, UnloadWhileSessionsFetch) {
     ASSERT_TRUE(library) << error;
     auto open = library->Function<decltype(WsRavenlinkOpen2)>("WsRavenlinkOpen2");
     auto start = library->Function<decltype(StartGetNotifications)>("StartGetNotifications");
-    ASSERT_TRUE(open && start);
+    auto check = library->Function<decltype(CheckGetNotifications)>("CheckGetNotifications");
+    ASSERT_TRUE(open && start && check);
     const size_t before = server_.RequestCount();
     std::vector<std::thread> threads;
     std::atomic<int> pending{0};
     {
-      LeakCheckPause pause;  // the copy's lasting state is made by its first session
+      // The copy's lasting state is made by its first session and its first
+      // wait for a worker.
+      LeakCheckPause pause;
       int handle = -1;
       ASSERT_EQ(
           open(L"Soak", L"1.0", L"", 1, L"Wrapper", L"2.0", 9, RAVENLINK_FLAG_SILENT, &handle),
           RAVENLINK_OK);
       if (start(handle) == RAVENLINK_PENDING) ++pending;
+      EXPECT_EQ(check(handle), RAVENLINK_PENDING);
     }
     for (int s = 1; s < kSessions; ++s) {
       threads.emplace_back([&] {
