@@ -97,7 +97,10 @@ TEST_F(SoakTest, ThreadsOpenFetchReadSaveLoadAndClose) {
     for (size_t i = 1; i < handles[t].size(); ++i) EXPECT_GT(handles[t][i], handles[t][i - 1]);
   }
   EXPECT_EQ(server_.RequestCount(), size_t{kThreads * kRounds * kSessionsPerRound});
-  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(30)));
+  // The Windows internet client keeps finished connections open for reuse.
+  if (!TestsRunOnWindows()) {
+    EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(30)));
+  }
 }
 
 // A private copy of the library is unloaded while its sessions wait for
