@@ -32,6 +32,9 @@ count_gtest() {
   local name=$1 out=$2 p f
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$out" | tail -n 1)
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$out" | tail -n 1)
+  # Brief output (--gtest_brief) has no "listed below" summary: count the
+  # failed tests themselves.
+  [ -z "$f" ] && f=$(grep -cE '^\[  FAILED  \] [A-Za-z_]' "$out")
   p=${p:-0}
   f=${f:-0}
   passed=$((passed + p))
