@@ -77,20 +77,28 @@ TEST_F(FaultTest, BrokenExchanges) {
   ScriptedResponse longer = ScriptedResponse::Ok(answer);
   longer.contentLength = static_cast<long long>(answer.size()) + 100;
   longer.closeAfter = true;
+  // The Windows internet client handles a connection reset after the status
+  // line on its own (it may send the request again or end the body early),
+  // so those rows pin the Linux platform layer only.
   struct Case {
     const char* name;
     ScriptedResponse response;
     int result;
+    bool platformLayerOnly;
   } cases[] = {
       {"ResetBeforeStatus", Faulty(answer, ServerFault::kResetBeforeStatus),
-       RAVENLINK_TRANSPORT_FAILED},
-      {"ResetInHeaders", Faulty(answer, ServerFault::kResetInHeaders), RAVENLINK_TRANSPORT_FAILED},
-      {"ResetInBody", Faulty(answer, ServerFault::kResetInBody, 40), RAVENLINK_TRANSPORT_FAILED},
-      {"ClosedInBody", Faulty(answer, ServerFault::kCloseInBody, 40), RAVENLINK_TRANSPORT_FAILED},
-      {"LengthAboveBody", longer, RAVENLINK_TRANSPORT_FAILED},
+       RAVENLINK_TRANSPORT_FAILED, false},
+      {"ResetInHeaders", Faulty(answer, ServerFault::kResetInHeaders), RAVENLINK_TRANSPORT_FAILED,
+       true},
+      {"ResetInBody", Faulty(answer, ServerFault::kResetInBody, 40), RAVENLINK_TRANSPORT_FAILED,
+       true},
+      {"ClosedInBody", Faulty(answer, ServerFault::kCloseInBody, 40), RAVENLINK_TRANSPORT_FAILED,
+       false},
+      {"LengthAboveBody", longer, RAVENLINK_TRANSPORT_FAILED, false},
   };
   RecordProperty("cases", static_cast<int>(std::size(cases)));
   for (const Case& c : cases) {
+    if (c.platformLayerOnly && TestsRunOnWindows()) continue;
     SCOPED_TRACE(c.name);
     server_.Enqueue(c.response);
     Session session;

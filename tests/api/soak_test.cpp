@@ -107,6 +107,11 @@ TEST_F(SoakTest, ThreadsOpenFetchReadSaveLoadAndClose) {
 // answers that stall: unloading ends every exchange instead of crashing or
 // hanging, and the server sees every connection end.
 TEST_F(SoakTest, UnloadWhileSessionsFetch) {
+  if (TestsRunOnWindows()) {
+    // Wine's internet client does not end a read blocked on the server when
+    // its handle is closed, so each unload would wait out the stalled server.
+    GTEST_SKIP() << "a blocked read is not interrupted by the Windows internet client here";
+  }
   ScriptedResponse stalled = ScriptedResponse::Ok(AnswerXml({{.id = "never"}}));
   stalled.fault = ServerFault::kStallInBody;
   stalled.bodySplit = 10;
