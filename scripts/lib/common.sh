@@ -81,6 +81,7 @@ run_native_tests() {
   section "$config: tests"
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp}
   for bin in $(test_binaries "$root/build/$config/bin"); do
     in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$bin"
   done

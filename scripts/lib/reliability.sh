@@ -16,6 +16,7 @@ prepare_reports() {
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:$common"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:$common"
   export TSAN_OPTIONS="halt_on_error=0:second_deadlock_stack=1:$common"
+  export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
 }
 
 # gtest writes <binary>.json into the configuration's folder.
