@@ -142,12 +142,17 @@ extern "C" HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share,
   return handle;
 }
 
-// Synchronous only: an OVERLAPPED structure fails with ERROR_INVALID_PARAMETER.
-// Writes every byte unless the disk fails.
-extern "C" BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
-                          LPOVERLAPPED overlapped) {
-  if (written != nullptr) *written = 0;
-  if (overlapped != nullptr || (data == nullptr && size != 0)) {
+namespace {
+
+// Moves size bytes with step(offset, remaining) (a read or a write of the
+// descriptor), as the synchronous ReadFile and WriteFile do: an OVERLAPPED
+// structure or a null buffer for a non-empty transfer fails with
+// ERROR_INVALID_PARAMETER. A step that returns 0 ends the transfer early.
+template <typename Step>
+BOOL TransferBytes(HANDLE file, bool hasBuffer, DWORD size, LPDWORD moved, LPOVERLAPPED overlapped,
+                   Step step) {
+  if (moved != nullptr) *moved = 0;
+  if (overlapped != nullptr || (!hasBuffer && size != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -156,50 +161,43 @@ extern "C" BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  const auto* bytes = static_cast<const char*>(data);
   DWORD done = 0;
   while (done < size) {
-    const ssize_t count = ::write(object->descriptor, bytes + done, size - done);
+    const ssize_t count = step(object->descriptor, done, size - done);
+    if (count == 0) break;
     if (count < 0) {
       if (errno == EINTR) continue;
-      if (written != nullptr) *written = done;
+      if (moved != nullptr) *moved = done;
       SetLastError(ErrorFromErrno(errno, std::string()));
       return FALSE;
     }
     done += static_cast<DWORD>(count);
   }
-  if (written != nullptr) *written = done;
+  if (moved != nullptr) *moved = done;
   return TRUE;
+}
+
+}  // namespace
+
+// Synchronous only: an OVERLAPPED structure fails with ERROR_INVALID_PARAMETER.
+// Writes every byte unless the disk fails.
+extern "C" BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                          LPOVERLAPPED overlapped) {
+  const auto* bytes = static_cast<const char*>(data);
+  return TransferBytes(file, data != nullptr, size, written, overlapped,
+                       [bytes](int descriptor, DWORD offset, DWORD remaining) {
+                         return ::write(descriptor, bytes + offset, remaining);
+                       });
 }
 
 // Synchronous only, as WriteFile. Reading at the end of the file succeeds with 0 bytes.
 extern "C" BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
                          LPOVERLAPPED overlapped) {
-  if (read != nullptr) *read = 0;
-  if (overlapped != nullptr || (data == nullptr && size != 0)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  auto object = compat::LookupHandleAs<File>(file);
-  if (!object) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
   auto* bytes = static_cast<char*>(data);
-  DWORD done = 0;
-  while (done < size) {
-    const ssize_t count = ::read(object->descriptor, bytes + done, size - done);
-    if (count == 0) break;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      if (read != nullptr) *read = done;
-      SetLastError(ErrorFromErrno(errno, std::string()));
-      return FALSE;
-    }
-    done += static_cast<DWORD>(count);
-  }
-  if (read != nullptr) *read = done;
-  return TRUE;
+  return TransferBytes(file, data != nullptr, size, read, overlapped,
+                       [bytes](int descriptor, DWORD offset, DWORD remaining) {
+                         return ::read(descriptor, bytes + offset, remaining);
+                       });
 }
 
 // Writes reach the system at once; this pushes the file's data to the disk.
