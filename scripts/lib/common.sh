@@ -41,7 +41,8 @@ count_gtest() {
   if [ "$f" -gt 0 ]; then
     failed=$((failed + f))
     failures+=("$name: $f test(s)")
-    grep -E '^\[  FAILED  \] [A-Za-z]' "$out" | sort -u | head -n 40
+    # Brief output holds little but the failures: show what they said.
+    grep -vE '^(Running main|\[==========\]|\[  PASSED  \]|$)' "$out" | head -n 80
   fi
   echo "$name: $p passed, $f failed"
 }
