@@ -82,6 +82,7 @@ root = pathlib.Path(sys.argv[1])
 for report in sorted(root.glob("*/api_tests.json")):
     data = json.loads(report.read_text())
     cases = passed_tests = rounds = sessions = 0
+    growth = None
     for suite in data.get("testsuites", []):
         for test in suite.get("testsuite", []):
             ok = not test.get("failures") and test.get("result") == "COMPLETED"
@@ -91,8 +92,11 @@ for report in sorted(root.glob("*/api_tests.json")):
             if suite["name"] == "SoakTest" and ok:
                 rounds += int(test.get("rounds", 0))
                 sessions += int(test.get("sessions", 0))
+                if "heapGrowthBytes" in test:
+                    growth = max(growth or 0, int(test["heapGrowthBytes"]))
     print(f"{report.parent.name}: fault cases passed {cases} (in {passed_tests} tests), "
-          f"soak rounds {rounds}, sessions {sessions}")
+          f"soak rounds {rounds}, sessions {sessions}" +
+          (f", heap growth after warm-up {growth / 1024:.0f} KiB" if growth is not None else ""))
 PY
   local reports
   reports=$(cat "$reports_dir"/sanitizers/report* 2>/dev/null |

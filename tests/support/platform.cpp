@@ -4,8 +4,12 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <malloc.h>
 #else
 #include <arpa/inet.h>
+#include <malloc.h>
+
 #include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -173,6 +177,27 @@ bool TestsRunOnWindows() {
   return true;
 #else
   return false;
+#endif
+}
+
+#ifndef _WIN32
+// Present when a sanitizer replaces the allocator (mallinfo2 then says nothing).
+extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
+#endif
+
+size_t HeapBytesInUse() {
+#ifdef _WIN32
+  _HEAPINFO entry{};
+  size_t used = 0;
+  int status;
+  while ((status = _heapwalk(&entry)) == _HEAPOK) {
+    if (entry._useflag == _USEDENTRY) used += entry._size;
+  }
+  return status == _HEAPEND ? used : 0;
+#else
+  if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
 #endif
 }
 

@@ -59,5 +59,10 @@ uint16_t UnusedLoopbackPort();
 // (Windows or Wine) rather than the compat layer.
 bool TestsRunOnWindows();
 
+// Bytes the process has allocated and not yet freed on the C runtime's heap
+// (which also serves the library), or 0 when that cannot be told. Call it
+// while no other thread allocates.
+size_t HeapBytesInUse();
+
 // Sets (or, with a null value, removes) a variable of the process environment.
 void SetEnvironmentVariableForTest(const char* name, const char* value);

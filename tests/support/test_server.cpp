@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -78,6 +79,7 @@ struct TestServer::Connection {
   TestSocket socket;
   std::string pending;  // bytes read but not yet parsed
   std::thread thread;
+  bool finished = false;  // Serve has returned (guarded by the server's mutex)
 };
 
 std::string RecordedRequest::Header(std::string_view name) const {
@@ -183,6 +185,13 @@ size_t TestServer::RequestCount() const {
   return requests_.size();
 }
 
+size_t TestServer::ClearRequests() {
+  std::lock_guard lock(mutex_);
+  const size_t count = requests_.size();
+  requests_ = {};
+  return count;
+}
+
 bool TestServer::WaitForRequests(size_t count, std::chrono::milliseconds limit) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, limit, [&] { return requests_.size() >= count; });
@@ -214,10 +223,20 @@ void TestServer::AcceptLoop() {
     auto connection = std::make_unique<Connection>();
     connection->socket = std::move(socket);
     Connection* raw = connection.get();
-    std::lock_guard lock(mutex_);
-    ++activeConnections_;
-    connections_.push_back(std::move(connection));
-    raw->thread = std::thread([this, raw] { Serve(raw); });
+    std::vector<std::unique_ptr<Connection>> ended;
+    {
+      std::lock_guard lock(mutex_);
+      // Ended connections are joined as new ones come, so that a long run
+      // does not keep every finished thread (and what it holds) alive.
+      auto done = std::stable_partition(connections_.begin(), connections_.end(),
+                                        [](const auto& c) { return !c->finished; });
+      std::move(done, connections_.end(), std::back_inserter(ended));
+      connections_.erase(done, connections_.end());
+      ++activeConnections_;
+      connections_.push_back(std::move(connection));
+      raw->thread = std::thread([this, raw] { Serve(raw); });
+    }
+    for (auto& c : ended) c->thread.join();
   }
   listener_.Close();
 }
@@ -236,9 +255,11 @@ void TestServer::Serve(Connection* connection) {
     if (!Answer(*connection, NextResponse()) || clientCloses) break;
   }
   connection->socket.Close();
+  std::string().swap(connection->pending);
   {
     std::lock_guard lock(mutex_);
     --activeConnections_;
+    connection->finished = true;
   }
   changed_.notify_all();
 }

@@ -82,6 +82,9 @@ class TestServer {
 
   std::vector<RecordedRequest> Requests() const;
   size_t RequestCount() const;
+  // Drops the recorded requests (a long run need not keep them); returns how
+  // many there were.
+  size_t ClearRequests();
   // Waits (bounded) until at least count requests have been read.
   bool WaitForRequests(size_t count, std::chrono::milliseconds limit) const;
   // Waits (bounded) until every connection the server accepted has ended.
