@@ -83,9 +83,11 @@ run_native_tests() {
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp}
+  start_tls_endpoints "$root/build/$config/tls" || record_failure "$config: HTTPS endpoints did not start"
   for bin in $(test_binaries "$root/build/$config/bin"); do
     in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$bin"
   done
+  stop_tls_endpoints
 }
 
 wine_binary() {
@@ -104,14 +106,56 @@ prepare_wine_prefix() {
   "$(dirname "$(wine_binary)")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
 }
 
+# Two HTTPS endpoints on loopback ports the system picks, each with a fresh
+# self-signed certificate: one for 127.0.0.1 (untrusted) and one for another
+# name. The Windows test programs cannot serve HTTPS themselves (the Linux ones
+# also serve it from within); they find the URLs in RAVENLINK_TEST_UNTRUSTED_TLS_URL and RAVENLINK_TEST_WRONG_NAME_TLS_URL.
+tls_pids=()
+start_tls_endpoints() {
+  local dir=$1 name alt port i
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  for name in untrusted wrong-name; do
+    alt="IP:127.0.0.1"
+    [ "$name" = wrong-name ] && alt="DNS:wrong.invalid"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=test' \
+      -addext "subjectAltName=$alt" -keyout "$dir/$name.key" -out "$dir/$name.pem" \
+      >/dev/null 2>&1 || return 1
+    openssl s_server -accept 127.0.0.1:0 -cert "$dir/$name.pem" -key "$dir/$name.key" -www \
+      >"$dir/$name.out" 2>&1 </dev/null &
+    tls_pids+=($!)
+    port=""
+    for i in $(seq 100); do
+      port=$(sed -n 's/^ACCEPT 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$dir/$name.out")
+      [ -n "$port" ] && break
+      sleep 0.1
+    done
+    [ -n "$port" ] || return 1
+    if [ "$name" = untrusted ]; then
+      export RAVENLINK_TEST_UNTRUSTED_TLS_URL="https://127.0.0.1:$port/qvwp/flumeway"
+    else
+      export RAVENLINK_TEST_WRONG_NAME_TLS_URL="https://127.0.0.1:$port/qvwp/flumeway"
+    fi
+  done
+}
+
+stop_tls_endpoints() {
+  local pid
+  for pid in "${tls_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  tls_pids=()
+  unset RAVENLINK_TEST_UNTRUSTED_TLS_URL RAVENLINK_TEST_WRONG_NAME_TLS_URL
+}
+
 run_wine_tests() {
   local config=$1 bin wine
   section "$config: tests under Wine"
   wine=$(wine_binary)
   prepare_wine_prefix "$config"
+  start_tls_endpoints "$root/build/$config/tls" || record_failure "$config: HTTPS endpoints did not start"
   for bin in $(test_binaries "$root/build/$config/bin"); do
     in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$wine" "$bin"
   done
+  stop_tls_endpoints
 }
 
 # The product DLL: exactly the exported names of api/ravenlink.def, and

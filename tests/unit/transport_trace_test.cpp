@@ -16,44 +16,10 @@
 
 namespace {
 
-// The entries of the log, without their "[date time]: " prefix; the elapsed
-// time, which varies, becomes "N".
-std::vector<std::wstring> LogEntries(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::wstring text = FromUtf16LE(bytes.data(), bytes.size());
-  std::vector<std::wstring> entries;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find(L'\n', start);
-    if (end == std::wstring::npos) end = text.size();
-    std::wstring line = text.substr(start, end - start);
-    start = end + 1;
-    const size_t prefixEnd = line.find(L"]: ");
-    if (line.empty() || line[0] != L'[' || prefixEnd == std::wstring::npos) continue;
-    line.erase(0, prefixEnd + 3);
-    const std::wstring elapsed = L"Time elapsed: ";
-    const size_t at = line.find(elapsed);
-    if (at != std::wstring::npos) line = line.substr(0, at + elapsed.size()) + L"N";
-    entries.push_back(line);
-  }
-  return entries;
-}
-
 TEST(TransportTrace, LinesOfOneExchange) {
   TempDir dir;
   const std::filesystem::path logFile = dir.path() / "trace.log";
-  std::wstring escaped;
-  for (wchar_t c : logFile.wstring()) {
-    if (c == L'\\') escaped += L'\\';
-    escaped += c;
-  }
-  ScopedRegistry registry(
-      LR"(Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Quorvane\InternalTesting]
-"qvwshttplogging"=")" +
-      escaped + L"\"\r\n");
+  ScopedRegistry registry(TraceToFileRegistry(logFile));
 
   TestServer server;
   ScriptedResponse answer = ScriptedResponse::Ok("hello");
@@ -119,7 +85,7 @@ TEST(TransportTrace, LinesOfOneExchange) {
       L"</WsHttpSession::~WsHttpSession>",
       L"***SUMMARY***",
   };
-  const std::vector<std::wstring> entries = LogEntries(logFile);
+  const std::vector<std::wstring> entries = TraceEntries(logFile);
   EXPECT_EQ(entries, expected);
 }
 
