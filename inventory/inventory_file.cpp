@@ -247,16 +247,20 @@ Inventory ParseInventory(const std::string& text, std::string& problems) {
   return inventory;
 }
 
-Inventory LoadInventory() {
+std::optional<std::string> ReadInventoryFile(std::string* path) {
   const char* variable = std::getenv(kInventoryVariable);
-  const std::string path =
-      (variable != nullptr && *variable != '\0') ? variable : kDefaultInventoryFile;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return Inventory();
+  *path = (variable != nullptr && *variable != '\0') ? variable : kDefaultInventoryFile;
+  std::ifstream file(*path, std::ios::binary);
+  if (!file) return std::nullopt;
   std::ostringstream content;
   content << file.rdbuf();
+  return content.str();
+}
+
+Inventory InventoryFromFile(const std::optional<std::string>& text, const std::string& path) {
+  if (!text) return Inventory();
   std::string problems;
-  Inventory inventory = ParseInventory(content.str(), problems);
+  Inventory inventory = ParseInventory(*text, problems);
   if (!problems.empty()) std::cerr << "ZEBSystemUtility: " << path << ":\n" << problems;
   return inventory;
 }

@@ -56,9 +56,14 @@ inline constexpr const char* kDefaultInventoryFile = "zeb_inventory.ini";
 // described in problems (one line each) and otherwise skipped.
 Inventory ParseInventory(const std::string& text, std::string& problems);
 
-// Reads the inventory file named by the environment; no file gives an empty
-// machine whose calls all succeed. Problems are written to standard error.
-Inventory LoadInventory();
+// The text of the inventory file (named by ZEB_INVENTORY_FILE, else the
+// default file); nullopt when it cannot be read. *path gets the file's name.
+std::optional<std::string> ReadInventoryFile(std::string* path);
+
+// The inventory a file's text describes; an empty inventory (a machine whose
+// calls all succeed) when the file could not be read. Problems are written to
+// standard error.
+Inventory InventoryFromFile(const std::optional<std::string>& text, const std::string& path);
 
 // UTF-8 to wchar_t text (UTF-16 where wchar_t has 16 bits); bad bytes become U+FFFD.
 std::wstring WideFromUtf8(const std::string& text);

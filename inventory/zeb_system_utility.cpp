@@ -1,9 +1,12 @@
 // The exported functions of the inventory stand-in. QVSysInfo_Open and
 // QVPaths_Open re-read the inventory file; every other call answers from what
-// was read last. Every call is appended to a call log that tests can read.
+// was read last. Sessions on several threads use it at once, so what one call
+// hands out outlives the re-reads of the others. Every call is appended to a call log that tests
+// can read.
 #include "zeb_system_utility.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,20 @@ std::mutex& Lock() {
 zeb::Inventory& Current() {
   static zeb::Inventory inventory;
   return inventory;
+}
+
+// Re-reads the inventory file (under the lock). Strings handed out stay valid
+// while other threads may still read them: the inventory is replaced only
+// when the file says something new, and the one replaced is kept.
+void Reload() {
+  static std::optional<std::optional<std::string>> lastText;  // unset before the first read
+  static std::vector<zeb::Inventory> replaced;
+  std::string path;
+  std::optional<std::string> text = zeb::ReadInventoryFile(&path);
+  if (lastText && *lastText == text) return;
+  replaced.push_back(std::move(Current()));
+  Current() = zeb::InventoryFromFile(text, path);
+  lastText = std::move(text);
 }
 
 std::vector<std::wstring>& Calls() {
@@ -77,7 +94,7 @@ extern "C" {
 int QVSysInfo_Open(void) {
   std::lock_guard<std::mutex> guard(Lock());
   Log(L"QVSysInfo_Open");
-  Current() = zeb::LoadInventory();
+  Reload();
   return 0;
 }
 
@@ -162,7 +179,7 @@ const wchar_t* QVSysInfo_Dist_GetDistGuid(int index) {
 int QVPaths_Open(const wchar_t* mergeModulePath) {
   std::lock_guard<std::mutex> guard(Lock());
   Log(L"QVPaths_Open", Argument(mergeModulePath));
-  Current() = zeb::LoadInventory();
+  Reload();
   return Current().openResult;
 }
 

@@ -84,10 +84,12 @@ run_native_tests() {
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp}
   start_tls_endpoints "$root/build/$config/tls" || record_failure "$config: HTTPS endpoints did not start"
+  start_reference_service "$root/build/$config/service" ||
+    record_failure "$config: the reference service did not start"
   for bin in $(test_binaries "$root/build/$config/bin"); do
     in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$bin"
   done
-  stop_tls_endpoints
+  stop_test_services
 }
 
 wine_binary() {
@@ -110,7 +112,7 @@ prepare_wine_prefix() {
 # self-signed certificate: one for 127.0.0.1 (untrusted) and one for another
 # name. The Windows test programs cannot serve HTTPS themselves (the Linux ones
 # also serve it from within); they find the URLs in RAVENLINK_TEST_UNTRUSTED_TLS_URL and RAVENLINK_TEST_WRONG_NAME_TLS_URL.
-tls_pids=()
+service_pids=()
 start_tls_endpoints() {
   local dir=$1 name alt port i
   rm -rf "$dir"
@@ -123,7 +125,7 @@ start_tls_endpoints() {
       >/dev/null 2>&1 || return 1
     openssl s_server -accept 127.0.0.1:0 -cert "$dir/$name.pem" -key "$dir/$name.key" -www \
       >"$dir/$name.out" 2>&1 </dev/null &
-    tls_pids+=($!)
+    service_pids+=($!)
     port=""
     for i in $(seq 100); do
       port=$(sed -n 's/^ACCEPT 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$dir/$name.out")
@@ -139,11 +141,36 @@ start_tls_endpoints() {
   done
 }
 
-stop_tls_endpoints() {
+# The reference service (a Linux program) serving the sample notifications
+# on a port the system picks, for the soak test of every build:
+# RAVENLINK_TEST_SERVICE_URL and RAVENLINK_TEST_SERVICE_INVENTORY.
+start_reference_service() {
+  local dir=$1 service="$root/build/linux-debug/bin/ravenlink-service" port i
+  if [ ! -x "$service" ]; then
+    { cmake --preset linux-debug && cmake --build --preset linux-debug --target ravenlink-service; } \
+      >>"$root/build/linux-debug.log" 2>&1 || return 1
+  fi
+  mkdir -p "$dir"
+  "$service" --documents "$root/samples/notifications" --port 0 --log "$dir/service.log" \
+    >"$dir/service.out" 2>&1 </dev/null &
+  service_pids+=($!)
+  port=""
+  for i in $(seq 100); do
+    port=$(sed -n 's|^listening on http://127\.0\.0\.1:\([0-9]*\)$|\1|p' "$dir/service.out")
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || return 1
+  export RAVENLINK_TEST_SERVICE_URL="http://127.0.0.1:$port/qvwp/flumeway"
+  export RAVENLINK_TEST_SERVICE_INVENTORY="$root/samples/inventory.ini"
+}
+
+stop_test_services() {
   local pid
-  for pid in "${tls_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-  tls_pids=()
+  for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  service_pids=()
   unset RAVENLINK_TEST_UNTRUSTED_TLS_URL RAVENLINK_TEST_WRONG_NAME_TLS_URL
+  unset RAVENLINK_TEST_SERVICE_URL RAVENLINK_TEST_SERVICE_INVENTORY
 }
 
 run_wine_tests() {
@@ -152,10 +179,12 @@ run_wine_tests() {
   wine=$(wine_binary)
   prepare_wine_prefix "$config"
   start_tls_endpoints "$root/build/$config/tls" || record_failure "$config: HTTPS endpoints did not start"
+  start_reference_service "$root/build/$config/service" ||
+    record_failure "$config: the reference service did not start"
   for bin in $(test_binaries "$root/build/$config/bin"); do
     in_dir "$root/build/$config/bin" run_gtest "$config/$(basename "$bin")" "$wine" "$bin"
   done
-  stop_tls_endpoints
+  stop_test_services
 }
 
 # The product DLL: exactly the exported names of api/ravenlink.def, and

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,74 +59,118 @@ class SoakTest : public SessionTest {
     answer.gzip = true;
     server_.SetDefault(answer);
   }
+
+  // Rounds of kThreads threads, each opening kSessionsPerRound sessions with
+  // args that fetch, read everything, save and close, each followed by a
+  // session that loads the saved answer and reads everything again. Every
+  // read must equal the first one, which must contain mustContain.
+  void RunRounds(const OpenArgs& args, const std::wstring& mustContain) {
+    std::wstring expected;
+    {
+      Session first(args);
+      ASSERT_EQ(first.Fetch(), RAVENLINK_OK);
+      expected = ReadEverything(first);
+    }
+    ASSERT_NE(expected.find(mustContain), std::wstring::npos) << "first read:\n"
+                                                              << Narrow(expected);
+    server_.ClearRequests();
+
+    std::vector<int> lastHandle(kThreads, 0);
+    std::vector<size_t> heapAfterRound;
+    for (int round = 0; round < kRounds; ++round) {
+      std::vector<std::thread> threads;
+      for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+          SCOPED_TRACE("thread " + std::to_string(t) + ", round " + std::to_string(round));
+          const std::wstring saved = PathIn("saved-" + std::to_string(t) + ".xml");
+          for (int s = 0; s < kSessionsPerRound; ++s) {
+            Session fetched(args);
+            // Handles are never reused: each thread sees them grow.
+            EXPECT_GT(fetched.handle(), lastHandle[t]);
+            lastHandle[t] = fetched.handle();
+            ASSERT_EQ(fetched.Fetch(), RAVENLINK_OK);
+            EXPECT_EQ(ReadEverything(fetched), expected);
+            EXPECT_EQ(SaveNotificationResponse(fetched, saved.c_str()), RAVENLINK_OK);
+            EXPECT_EQ(fetched.Close(), RAVENLINK_OK);
+
+            OpenArgs noQuery = args;
+            noQuery.flags |= RAVENLINK_FLAG_NO_QUERY;
+            Session loaded(noQuery);
+            EXPECT_GT(loaded.handle(), lastHandle[t]);
+            lastHandle[t] = loaded.handle();
+            EXPECT_EQ(LoadNotificationResponse(loaded, saved.c_str()), RAVENLINK_OK);
+            EXPECT_EQ(ReadEverything(loaded), expected);
+          }
+        });
+      }
+      for (std::thread& thread : threads) thread.join();
+      // What the tests' own helpers record grows with every call; it is
+      // emptied so that only the library's memory is left to compare.
+      requests_ += server_.ClearRequests();
+      ZEBTest_ResetCalls();
+      heapAfterRound.push_back(HeapBytesInUse());
+    }
+
+    // Memory is steady once the first rounds have filled the caches of the
+    // runtime and the internet client: a leak of even a few KiB per session
+    // would add more than the allowance over the later rounds.
+    ASSERT_NE(heapAfterRound[kWarmUpRounds - 1], size_t{0}) << "heap use cannot be measured here";
+    const size_t settled = heapAfterRound[kWarmUpRounds - 1];
+    size_t highest = settled;
+    for (int round = kWarmUpRounds; round < kRounds; ++round) {
+      highest = std::max(highest, heapAfterRound[round]);
+      EXPECT_LE(heapAfterRound[round], settled + kHeapAllowance)
+          << "after round " << round + 1 << " of " << kRounds;
+    }
+    RecordProperty("rounds", kRounds);
+    RecordProperty("sessions", kThreads * kRounds * kSessionsPerRound * 2);
+    RecordProperty("heapGrowthBytes", static_cast<int>(highest - settled));
+  }
+
+  static std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+  }
+
+  size_t requests_ = 0;  // requests the test server answered during the rounds
 };
 
 TEST_F(SoakTest, ThreadsOpenFetchReadSaveLoadAndClose) {
-  // What every session of every round must read.
-  std::wstring expected;
-  {
-    Session first;
-    ASSERT_EQ(first.Fetch(), RAVENLINK_OK);
-    expected = ReadEverything(first);
-  }
-  ASSERT_NE(expected.find(L"soak39|Title soak39|Body of 39|"), std::wstring::npos);
-  size_t requests = server_.ClearRequests();
-
-  std::vector<int> lastHandle(kThreads, 0);
-  std::vector<size_t> heapAfterRound;
-  for (int round = 0; round < kRounds; ++round) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-      threads.emplace_back([&, t] {
-        SCOPED_TRACE("thread " + std::to_string(t) + ", round " + std::to_string(round));
-        const std::wstring saved = PathIn("saved-" + std::to_string(t) + ".xml");
-        for (int s = 0; s < kSessionsPerRound; ++s) {
-          Session fetched;
-          // Handles are never reused: each thread sees them grow.
-          EXPECT_GT(fetched.handle(), lastHandle[t]);
-          lastHandle[t] = fetched.handle();
-          ASSERT_EQ(fetched.Fetch(), RAVENLINK_OK);
-          EXPECT_EQ(ReadEverything(fetched), expected);
-          EXPECT_EQ(SaveNotificationResponse(fetched, saved.c_str()), RAVENLINK_OK);
-          EXPECT_EQ(fetched.Close(), RAVENLINK_OK);
-
-          OpenArgs noQuery;
-          noQuery.flags |= RAVENLINK_FLAG_NO_QUERY;
-          Session loaded(noQuery);
-          EXPECT_GT(loaded.handle(), lastHandle[t]);
-          lastHandle[t] = loaded.handle();
-          EXPECT_EQ(LoadNotificationResponse(loaded, saved.c_str()), RAVENLINK_OK);
-          EXPECT_EQ(ReadEverything(loaded), expected);
-        }
-      });
-    }
-    for (std::thread& thread : threads) thread.join();
-    // What the tests' own helpers record grows with every call; it is
-    // emptied so that only the library's memory is left to compare.
-    requests += server_.ClearRequests();
-    ZEBTest_ResetCalls();
-    heapAfterRound.push_back(HeapBytesInUse());
-  }
-  EXPECT_EQ(requests, size_t{1 + kThreads * kRounds * kSessionsPerRound});
+  RunRounds(OpenArgs(), L"soak39|Title soak39|Body of 39|");
+  EXPECT_EQ(requests_, size_t{kThreads * kRounds * kSessionsPerRound});
   // The Windows internet client keeps finished connections open for reuse.
   if (!TestsRunOnWindows()) {
     EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(30)));
   }
+}
 
-  // Memory is steady once the first rounds have filled the caches of the
-  // runtime and the internet client: a leak of even a few KiB per session
-  // would add more than the allowance over the later rounds.
-  ASSERT_NE(heapAfterRound[kWarmUpRounds - 1], size_t{0}) << "heap use cannot be measured here";
-  const size_t settled = heapAfterRound[kWarmUpRounds - 1];
-  size_t highest = settled;
-  for (int round = kWarmUpRounds; round < kRounds; ++round) {
-    highest = std::max(highest, heapAfterRound[round]);
-    EXPECT_LE(heapAfterRound[round], settled + kHeapAllowance)
-        << "after round " << round + 1 << " of " << kRounds;
+// The same rounds against the reference service serving the sample
+// notifications, when the test run started one: RAVENLINK_TEST_SERVICE_URL
+// names it and RAVENLINK_TEST_SERVICE_INVENTORY the inventory file the
+// samples are written for.
+TEST_F(SoakTest, AgainstReferenceService) {
+  const char* url = std::getenv("RAVENLINK_TEST_SERVICE_URL");
+  const char* inventory = std::getenv("RAVENLINK_TEST_SERVICE_INVENTORY");
+  if (url == nullptr || inventory == nullptr) {
+    GTEST_SKIP() << "no reference service was started for this run";
   }
-  RecordProperty("rounds", kRounds);
-  RecordProperty("sessions", kThreads * kRounds * kSessionsPerRound * 2);
-  RecordProperty("heapGrowthBytes", static_cast<int>(highest - settled));
+  std::ifstream in(inventory, std::ios::binary);
+  ASSERT_TRUE(in) << inventory;
+  WriteInventory(std::string(std::istreambuf_iterator<char>(in), {}));
+  const std::string text = std::string(
+                               "Windows Registry Editor Version 5.00\n\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Flumeway]\n"
+                               "\"S_URL\"=\"") +
+                           url + "\"\n";
+  registry_->Replace(std::wstring(text.begin(), text.end()));
+  OpenArgs studio;
+  studio.swapp = L"Quorvane Studio";
+  studio.swappVersion = L"8.6.2";
+  studio.ownTargetOnly = 0;
+  studio.wrapperlib = L"QVSTUDIO";
+  studio.wrapperlibVersion = L"8.6.2";
+  RunRounds(studio, L"QN-2026-0101|Security update for Quorvane Studio|");
 }
 
 // A private copy of the library is unloaded while its sessions wait for
