@@ -150,6 +150,8 @@ start_reference_service() {
     { cmake --preset linux-debug && cmake --build --preset linux-debug --target ravenlink-service; } \
       >>"$root/build/linux-debug.log" 2>&1 || return 1
   fi
+  # A fresh folder: the port is read from the new process's first line.
+  rm -rf "$dir"
   mkdir -p "$dir"
   "$service" --documents "$root/samples/notifications" --port 0 --log "$dir/service.log" \
     >"$dir/service.out" 2>&1 </dev/null &
