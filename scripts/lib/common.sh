@@ -108,13 +108,28 @@ prepare_wine_prefix() {
   "$(dirname "$(wine_binary)")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
 }
 
+# The servers started for one configuration's tests; stop_test_services ends them.
+service_pids=()
+
+# Waits up to 10 s for a server's output file to name its port (the sed
+# script prints it) and prints the port.
+port_from() {
+  local out=$1 script=$2 port i
+  for i in $(seq 100); do
+    port=$(sed -n "$script" "$out" 2>/dev/null)
+    [ -n "$port" ] && { echo "$port"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
 # Two HTTPS endpoints on loopback ports the system picks, each with a fresh
 # self-signed certificate: one for 127.0.0.1 (untrusted) and one for another
 # name. The Windows test programs cannot serve HTTPS themselves (the Linux ones
-# also serve it from within); they find the URLs in RAVENLINK_TEST_UNTRUSTED_TLS_URL and RAVENLINK_TEST_WRONG_NAME_TLS_URL.
-service_pids=()
+# also serve it from within); they find the URLs in
+# RAVENLINK_TEST_UNTRUSTED_TLS_URL and RAVENLINK_TEST_WRONG_NAME_TLS_URL.
 start_tls_endpoints() {
-  local dir=$1 name alt port i
+  local dir=$1 name alt port
   rm -rf "$dir"
   mkdir -p "$dir"
   for name in untrusted wrong-name; do
@@ -126,13 +141,7 @@ start_tls_endpoints() {
     openssl s_server -accept 127.0.0.1:0 -cert "$dir/$name.pem" -key "$dir/$name.key" -www \
       >"$dir/$name.out" 2>&1 </dev/null &
     service_pids+=($!)
-    port=""
-    for i in $(seq 100); do
-      port=$(sed -n 's/^ACCEPT 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$dir/$name.out")
-      [ -n "$port" ] && break
-      sleep 0.1
-    done
-    [ -n "$port" ] || return 1
+    port=$(port_from "$dir/$name.out" 's/^ACCEPT 127\.0\.0\.1:\([0-9]*\)$/\1/p') || return 1
     if [ "$name" = untrusted ]; then
       export RAVENLINK_TEST_UNTRUSTED_TLS_URL="https://127.0.0.1:$port/qvwp/flumeway"
     else
@@ -145,7 +154,7 @@ start_tls_endpoints() {
 # on a port the system picks, for the soak test of every build:
 # RAVENLINK_TEST_SERVICE_URL and RAVENLINK_TEST_SERVICE_INVENTORY.
 start_reference_service() {
-  local dir=$1 service="$root/build/linux-debug/bin/ravenlink-service" port i
+  local dir=$1 service="$root/build/linux-debug/bin/ravenlink-service" port
   if [ ! -x "$service" ]; then
     { cmake --preset linux-debug && cmake --build --preset linux-debug --target ravenlink-service; } \
       >>"$root/build/linux-debug.log" 2>&1 || return 1
@@ -156,13 +165,7 @@ start_reference_service() {
   "$service" --documents "$root/samples/notifications" --port 0 --log "$dir/service.log" \
     >"$dir/service.out" 2>&1 </dev/null &
   service_pids+=($!)
-  port=""
-  for i in $(seq 100); do
-    port=$(sed -n 's|^listening on http://127\.0\.0\.1:\([0-9]*\)$|\1|p' "$dir/service.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || return 1
+  port=$(port_from "$dir/service.out" 's|^listening on http://127\.0\.0\.1:\([0-9]*\)$|\1|p') || return 1
   export RAVENLINK_TEST_SERVICE_URL="http://127.0.0.1:$port/qvwp/flumeway"
   export RAVENLINK_TEST_SERVICE_INVENTORY="$root/samples/inventory.ini"
 }

@@ -17,19 +17,6 @@
 
 namespace {
 
-// Turns the trace log on, written to `log`.
-std::wstring TracingRegistry(const std::filesystem::path& log) {
-  std::wstring escaped;
-  for (wchar_t c : log.wstring()) {
-    if (c == L'\\') escaped += L'\\';
-    escaped += c;
-  }
-  return L"Windows Registry Editor Version 5.00\n\n"
-         L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\n"
-         L"\"qvwshttplogging\"=\"" +
-         escaped + L"\"\n";
-}
-
 // The lines of a UTF-16LE text file, as ASCII ('?' for anything else).
 std::vector<std::string> ReadUtf16Lines(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -142,7 +129,7 @@ TEST_F(FreshLibrary, UnloadDestroysOpenSessions) {
 TEST_F(FreshLibrary, UnloadWithTracingDestroysEverySession) {
   TempDir dir;
   const auto log = dir.path() / "trace.log";
-  ScopedRegistry registry(TracingRegistry(log));
+  ScopedRegistry registry(TracingRegistryText(log));
 
   OpenFirst();
   Open();
@@ -163,7 +150,7 @@ TEST_F(FreshLibrary, UnloadWithTracingDestroysEverySession) {
 TEST_F(FreshLibrary, UnloadWithTracingWritesAnIntactSummary) {
   TempDir dir;
   const auto log = dir.path() / "trace.log";
-  ScopedRegistry registry(TracingRegistry(log));
+  ScopedRegistry registry(TracingRegistryText(log));
   OpenFirst();
   ASSERT_TRUE(library->Unload());
 

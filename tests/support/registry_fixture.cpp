@@ -175,3 +175,15 @@ void ScopedRegistry::Remove() {
   }
 #endif
 }
+
+std::wstring TracingRegistryText(const std::filesystem::path& log) {
+  std::wstring escaped;
+  for (wchar_t c : log.wstring()) {
+    if (c == L'\\') escaped += L'\\';
+    escaped += c;
+  }
+  return L"Windows Registry Editor Version 5.00\n\n"
+         L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\n"
+         L"\"qvwshttplogging\"=\"" +
+         escaped + L"\"\n";
+}

@@ -10,6 +10,7 @@
 // for version 5.00, 8-bit for REGEDIT4 (keep those ASCII).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,3 +38,6 @@ class ScopedRegistry {
   bool hadPrevious_ = false;        // Linux: RAVENLINK_REGISTRY before the fixture
   std::string previous_;
 };
+
+// The text of a registry whose switch writes the trace log to `log`.
+std::wstring TracingRegistryText(const std::filesystem::path& log);

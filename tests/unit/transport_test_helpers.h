@@ -39,19 +39,6 @@ inline std::string HexStatus(uint32_t status) {
   return text;
 }
 
-// A registry whose switch writes the HTTP session's trace to logFile.
-inline std::wstring TraceToFileRegistry(const std::filesystem::path& logFile) {
-  std::wstring escaped;
-  for (wchar_t c : logFile.wstring()) {
-    if (c == L'\\') escaped += L'\\';
-    escaped += c;
-  }
-  return L"Windows Registry Editor Version 5.00\r\n\r\n"
-         L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\InternalTesting]\r\n"
-         L"\"qvwshttplogging\"=\"" +
-         escaped + L"\"\r\n";
-}
-
 // The entries of a trace log, without their "[date time]: " prefix; the
 // elapsed time, which varies, becomes "N".
 inline std::vector<std::wstring> TraceEntries(const std::filesystem::path& file) {

@@ -62,7 +62,7 @@ TEST(TransportTlsService, UntrustedCertificatesFail) {
   };
   TempDir dir;
   const std::filesystem::path logFile = dir.path() / "trace.log";
-  ScopedRegistry registry(TraceToFileRegistry(logFile));
+  ScopedRegistry registry(TracingRegistryText(logFile));
   WsHttpSession session;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

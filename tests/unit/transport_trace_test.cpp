@@ -19,7 +19,7 @@ namespace {
 TEST(TransportTrace, LinesOfOneExchange) {
   TempDir dir;
   const std::filesystem::path logFile = dir.path() / "trace.log";
-  ScopedRegistry registry(TraceToFileRegistry(logFile));
+  ScopedRegistry registry(TracingRegistryText(logFile));
 
   TestServer server;
   ScriptedResponse answer = ScriptedResponse::Ok("hello");
