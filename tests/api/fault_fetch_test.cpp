@@ -60,14 +60,6 @@ class FaultTest : public SessionTest {
     ASSERT_EQ(LoadNotificationResponse(session, path.c_str()), RAVENLINK_OK);
     EXPECT_EQ(session.Ids(), Ids{L"good"});
   }
-  // No connection of the server is left open: the library ended its
-  // exchanges (and the threads that ran them). The Windows internet client
-  // keeps finished connections open for reuse, so there it proves nothing.
-  void ExpectIdle() {
-    if (!TestsRunOnWindows()) {
-      EXPECT_TRUE(server_.WaitForIdle(seconds(30)));
-    }
-  }
 };
 
 // Faults of the exchange itself: the fetch fails, the query is kept and a

@@ -94,7 +94,7 @@ TEST_F(FetchTest, CancelStopsTheFetchAndDropsTheQuery) {
   EXPECT_EQ(CancelGetNotifications(session), RAVENLINK_OK);
   EXPECT_EQ(server_.RequestCount(), 1u);
   EXPECT_EQ(session.Ids(), Ids{L"loaded"});  // entries already parsed stay
-  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(20)));
+  ExpectIdle();
 }
 
 TEST_F(FetchTest, CloseWhileAFetchRuns) {
@@ -109,7 +109,7 @@ TEST_F(FetchTest, CloseWhileAFetchRuns) {
   int count = kUntouched;
   EXPECT_EQ(GetMessageCount(handle, &count), RAVENLINK_FAILED);
   EXPECT_EQ(count, kUntouched);
-  EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(20)));
+  ExpectIdle();
 }
 
 // Every way an answer can go wrong: the result code, the entries left, and

@@ -139,10 +139,7 @@ class SoakTest : public SessionTest {
 TEST_F(SoakTest, ThreadsOpenFetchReadSaveLoadAndClose) {
   RunRounds(OpenArgs(), L"soak39|Title soak39|Body of 39|");
   EXPECT_EQ(requests_, size_t{kThreads * kRounds * kSessionsPerRound});
-  // The Windows internet client keeps finished connections open for reuse.
-  if (!TestsRunOnWindows()) {
-    EXPECT_TRUE(server_.WaitForIdle(std::chrono::seconds(30)));
-  }
+  ExpectIdle();
 }
 
 // The same rounds against the reference service serving the sample
