@@ -34,6 +34,10 @@ class WsContentCatalog : public WsXmlSerializable {
     if (index >= entries_.size()) throw WsStatus(kWsNotFound);
     return entries_[index];
   }
+  Entry& At(size_t index) {
+    if (index >= entries_.size()) throw WsStatus(kWsNotFound);
+    return entries_[index];
+  }
 
  private:
   std::vector<Entry> entries_;

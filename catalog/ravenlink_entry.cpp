@@ -64,7 +64,31 @@ WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
   }
 }
 
+WsRavenlinkEntry::WsRavenlinkEntry(WsRavenlinkEntry&& other) noexcept
+    : WsXmlSerializable(other),
+      session_(other.session_),
+      engine_(other.engine_),
+      evaluated_(other.evaluated_),
+      applies_(other.applies_),
+      severity_(other.severity_),
+      id_(std::move(other.id_)),
+      target_application_(std::move(other.target_application_)),
+      status_code_(std::move(other.status_code_)),
+      message_family_(std::move(other.message_family_)),
+      body_(std::move(other.body_)),
+      title_(std::move(other.title_)),
+      more_info_url_(std::move(other.more_info_url_)),
+      min_engine_version_(std::move(other.min_engine_version_)),
+      unsupported_(other.unsupported_),
+      display_names_(std::move(other.display_names_)),
+      condition_tree_(std::move(other.condition_tree_)),
+      conditions_element_(other.conditions_element_) {}
+
 WsRavenlinkEntry::~WsRavenlinkEntry() = default;
+
+void WsRavenlinkEntry::ForgetTreeEvaluation() {
+  if (condition_tree_) condition_tree_->ForgetEvaluation();
+}
 
 void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
   min_engine_version_ = GetAttribute(notification, L"minEngineVersion");
@@ -89,10 +113,9 @@ void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
 // The last message in the session's language wins; failing that the first
 // English one. Messages whose "lang" is not a number are skipped.
 void WsRavenlinkEntry::ReadMessage(pugi::xml_node messages, uint32_t language) {
-  std::vector<pugi::xml_node> list;
-  GetChildrenNamed(messages, L"message", list);
   pugi::xml_node chosen;
-  for (const pugi::xml_node& message : list) {
+  for (pugi::xml_node message = messages.child(L"message"); message;
+       message = message.next_sibling(L"message")) {
     uint32_t number = 0;
     if (!GetAttribute(message, L"lang").ToUInt32(number)) continue;
     if (number == language) {

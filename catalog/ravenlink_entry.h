@@ -35,6 +35,8 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   // Copies everything but the session and the tree; a copy of an attached
   // entry is attached to the same session and engine, with a tree of its own.
   WsRavenlinkEntry(const WsRavenlinkEntry& other);
+  // Takes everything, the tree included; the source is left without a tree.
+  WsRavenlinkEntry(WsRavenlinkEntry&& other) noexcept;
   WsRavenlinkEntry& operator=(const WsRavenlinkEntry&) = delete;
   ~WsRavenlinkEntry();
 
@@ -54,6 +56,10 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   bool IsEvaluated() const { return evaluated_; }
   // Forgets the verdict: the next IsApplicable evaluates the conditions again.
   void ResetEvaluation() { evaluated_ = false; }
+  // Leaves the verdict and the resolved display names as they are but puts
+  // the tree back in the state it had before its first evaluation (every node
+  // false, no required items), as a tree freshly built for a copy would be.
+  void ForgetTreeEvaluation();
   // The tree; kWsMissingData when the entry has none.
   ConditionTree& GetConditionTree() const;
 

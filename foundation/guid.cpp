@@ -47,15 +47,17 @@ bool ParseDigits(const WsString& normalised, GUID& out) {
 }  // namespace
 
 size_t Guid::Normalize(const WsString& text, WsString& normalised) {
-  normalised.clear();
-  normalised.reserve(text.size());
+  // Written into storage sized for the whole text, then cut to what was kept.
+  normalised.resize(text.size());
+  size_t kept = 0;
   for (wchar_t c : text) {
     if (c == L'-' || c == L'{' || c == L'}' || c == L'(' || c == L')') continue;
     // Under the default locale only a-z have an upper case.
     if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    normalised.push_back(c);
+    normalised[kept++] = c;
   }
-  return normalised.size();
+  normalised.resize(kept);
+  return kept;
 }
 
 void Guid::Parse(const WsString& text) {
@@ -67,7 +69,7 @@ void Guid::Parse(const WsString& text) {
   Normalize(text, normalised_);
   if (ParseDigits(normalised_, value_)) {
     notGuid_ = false;
-    normalised_.clear();
+    WsString().swap(normalised_);  // a GUID key keeps no normalised text, nor its storage
   } else {
     notGuid_ = true;
   }

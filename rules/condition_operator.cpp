@@ -18,10 +18,8 @@ bool OperatorCondition::Evaluate() {
 }
 
 void OperatorCondition::Load(pugi::xml_node element) {
-  std::vector<pugi::xml_node> elements;
-  GetChildElements(element, elements);
-  children_.reserve(elements.size());
-  for (const pugi::xml_node& child : elements) {
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element) continue;
     Condition* node = CreateCondition(child, Owner());
     if (node == nullptr) throw WsStatus(kWsXmlUnreadable);
     children_.emplace_back(node);

@@ -163,7 +163,7 @@ WsStatus WsRavenlinkSession::ParseQueryResponse() {
     CollectSystemInformation();
     ClearEntries();
     LogWrite(L"\tConstructing catalog");
-    const WsContentCatalog<WsRavenlinkEntry> catalog(answer.BodyElement(), languageId_);
+    WsContentCatalog<WsRavenlinkEntry> catalog(answer.BodyElement(), languageId_);
     LogWrite(L"\tDone constructing catalog, creating ravenlink entries");
     discardedCount_ = 0;
     discardedCount_ = CreateEntries(this, rules_, catalog, entries_);

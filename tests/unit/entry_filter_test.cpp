@@ -63,6 +63,9 @@ TEST(EntryFilterTest, KeepsApplicableEntriesAndCountsUnsupportedOnes) {
   EXPECT_TRUE(b.IsEvaluated());
   EXPECT_EQ(b.DisplayNameFlags(0), kDisplayNameApplies);
   EXPECT_NO_THROW(b.GetConditionTree());
+  // ...and that tree reads as never evaluated, whatever the verdict says.
+  EXPECT_FALSE(b.GetConditionTree().Result());
+  EXPECT_TRUE(b.GetConditionTree().RequiredProducts().empty());
   // The MSI text was registered once and stays unresolved without the module.
   EXPECT_EQ(fx.engine.MsiConditions().Pending().size(), 1u);
 }
