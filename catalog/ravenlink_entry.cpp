@@ -39,8 +39,11 @@ bool ParseSeverity(const WsString& text, int32_t& severity) {
   return false;
 }
 
-WsRavenlinkEntry::WsRavenlinkEntry(pugi::xml_node notification, uint32_t language) {
-  Read(notification, language);
+WsRavenlinkEntry::WsRavenlinkEntry(pugi::xml_node notification, uint32_t language,
+                                   MessageReading reading)
+    : language_(language) {
+  Read(notification);
+  if (reading == kReadMessage) ReadLaterMessage();
 }
 
 WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
@@ -58,7 +61,9 @@ WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
       min_engine_version_(other.min_engine_version_),
       unsupported_(other.unsupported_),
       display_names_(other.display_names_),
-      conditions_element_(other.conditions_element_) {
+      conditions_element_(other.conditions_element_),
+      later_messages_(other.later_messages_),
+      language_(other.language_) {
   if (other.engine_ != nullptr) {
     AttachToSession(other.session_, *other.engine_);
   }
@@ -82,7 +87,9 @@ WsRavenlinkEntry::WsRavenlinkEntry(WsRavenlinkEntry&& other) noexcept
       unsupported_(other.unsupported_),
       display_names_(std::move(other.display_names_)),
       condition_tree_(std::move(other.condition_tree_)),
-      conditions_element_(other.conditions_element_) {}
+      conditions_element_(other.conditions_element_),
+      later_messages_(other.later_messages_),
+      language_(other.language_) {}
 
 WsRavenlinkEntry::~WsRavenlinkEntry() = default;
 
@@ -90,7 +97,7 @@ void WsRavenlinkEntry::ForgetTreeEvaluation() {
   if (condition_tree_) condition_tree_->ForgetEvaluation();
 }
 
-void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
+void WsRavenlinkEntry::Read(pugi::xml_node notification) {
   min_engine_version_ = GetAttribute(notification, L"minEngineVersion");
   if (NeedsNewerEngine(min_engine_version_)) {
     unsupported_ = true;
@@ -106,8 +113,13 @@ void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
   if (!IsNode(status)) throw WsStatus(kWsXmlUnknown);
   status_code_ = GetAttribute(status, L"code");
   conditions_element_ = GetChild(notification, L"conditions");
-  const pugi::xml_node messages = GetChild(notification, L"messages");
-  if (IsNode(messages)) ReadMessage(messages, language);
+  later_messages_ = GetChild(notification, L"messages");
+}
+
+void WsRavenlinkEntry::ReadLaterMessage() {
+  const pugi::xml_node messages = later_messages_;
+  later_messages_ = pugi::xml_node();
+  if (IsNode(messages)) ReadMessage(messages, language_);
 }
 
 // The last message in the session's language wins; failing that the first
@@ -143,6 +155,7 @@ bool WsRavenlinkEntry::IsApplicable() {
   ConditionTree& tree = GetConditionTree();
   applies_ = tree.Evaluate();
   evaluated_ = true;
+  if (applies_) ReadLaterMessage();
   display_names_.Resolve(tree.Root());
   return applies_;
 }

@@ -30,7 +30,9 @@ struct Answer {
 
 uint32_t Filter(RulesFixture& fx, const std::string& body, RavenlinkEntryMap& entries) {
   Answer answer(body);
-  WsContentCatalog<WsRavenlinkEntry> catalog(answer.document.Root(), 9);
+  // As a session reads it: messages only for the entries kept.
+  WsContentCatalog<WsRavenlinkEntry> catalog(answer.document.Root(), 9,
+                                             WsRavenlinkEntry::kReadMessageIfKept);
   return CreateEntries(nullptr, fx.engine, catalog, entries);
 }
 
