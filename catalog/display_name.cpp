@@ -47,14 +47,14 @@ bool SplitDisplayNameGuid(const WsString& text, WsString& braced, WsString& mini
 
 void DisplayNames::Parse(pugi::xml_node element, uint32_t) {
   names_.clear();
-  for (pugi::xml_node child = element.child(L"displayName"); child;
-       child = child.next_sibling(L"displayName")) {
+  for (pugi::xml_node child = GetChild(element, L"displayName"); child;
+       child = NextSiblingNamed(child, L"displayName")) {
     DisplayName d;
     d.name = GetText(child);
-    if (const pugi::xml_attribute a = child.attribute(L"verMin")) d.minimumText = a.value();
-    if (const pugi::xml_attribute a = child.attribute(L"verMax")) d.maximumText = a.value();
-    if (const pugi::xml_attribute a = child.attribute(L"guid")) d.guidText = a.value();
-    if (const pugi::xml_attribute a = child.attribute(L"invertedRange")) {
+    if (const pugi::xml_attribute a = FindAttribute(child, L"verMin")) d.minimumText = a.value();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"verMax")) d.maximumText = a.value();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"guid")) d.guidText = a.value();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"invertedRange")) {
       d.invertedRange = WsString(a.value()).IsTrue();
     }
     WsString braced, minimum, maximum;

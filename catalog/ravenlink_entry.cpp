@@ -126,8 +126,8 @@ void WsRavenlinkEntry::ReadLaterMessage() {
 // English one. Messages whose "lang" is not a number are skipped.
 void WsRavenlinkEntry::ReadMessage(pugi::xml_node messages, uint32_t language) {
   pugi::xml_node chosen;
-  for (pugi::xml_node message = messages.child(L"message"); message;
-       message = message.next_sibling(L"message")) {
+  for (pugi::xml_node message = GetChild(messages, L"message"); message;
+       message = NextSiblingNamed(message, L"message")) {
     uint32_t number = 0;
     if (!GetAttribute(message, L"lang").ToUInt32(number)) continue;
     if (number == language) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "foundation/utf16.h"
 
@@ -21,10 +22,11 @@ bool IsSeparator(wchar_t c) {
 // A text is a GUID when, without the characters "-{}()", it is exactly 32
 // hexadecimal digits (of either case), read 8-4-4-2x8. Read straight from the
 // text, without building its normalised form.
-bool ParseDigits(const WsString& text, GUID& out) {
+bool ParseDigits(const wchar_t* text, size_t length, GUID& out) {
   GUID parsed{};
   size_t count = 0;
-  for (wchar_t c : text) {
+  for (const wchar_t* end = text + length; text != end; ++text) {
+    const wchar_t c = *text;
     if (IsSeparator(c)) continue;
     const int d = HexDigit(c);
     if (d < 0 || count == 32) return false;
@@ -63,17 +65,25 @@ size_t Guid::Normalize(const WsString& text, WsString& normalised) {
 }
 
 void Guid::Parse(const WsString& text) {
-  if (text.empty()) {
+  Assign(text.c_str(), text.size());
+}
+
+void Guid::Parse(const wchar_t* text) {
+  Assign(text, text != nullptr ? std::wcslen(text) : 0);
+}
+
+void Guid::Assign(const wchar_t* text, size_t length) {
+  if (length == 0) {
     Clear();
     return;
   }
-  text_ = text;
-  if (ParseDigits(text, value_)) {
+  text_.assign(text, length);
+  if (ParseDigits(text, length, value_)) {
     notGuid_ = false;
     WsString().swap(normalised_);  // a GUID key keeps no normalised text
   } else {
     notGuid_ = true;
-    Normalize(text, normalised_);
+    Normalize(text_, normalised_);
   }
 }
 

@@ -65,15 +65,15 @@ bool ParseInstallStatus(const wchar_t* text, InstallStatus& status) {
 }
 
 void BaseInstallerCondition::Load(pugi::xml_node element) {
-  // The texts are read in place; only the key is copied out of the document.
-  const wchar_t* verMin = element.attribute(L"verMin").value();
-  const wchar_t* verMax = element.attribute(L"verMax").value();
+  // The texts are read in place, without copies.
+  const wchar_t* verMin = FindAttribute(element, L"verMin").value();
+  const wchar_t* verMax = FindAttribute(element, L"verMax").value();
   InstallStatus status = InstallStatus::Installing;
-  if (!ParseInstallStatus(element.attribute(L"status").value(), status)) {
+  if (!ParseInstallStatus(FindAttribute(element, L"status").value(), status)) {
     throw WsStatus(kWsXmlUnreadable);
   }
-  const WsString id = GetAttribute(element, IdAttributeName());
-  if (id.empty() || *verMin == 0 || *verMax == 0) throw WsStatus(kWsXmlUnreadable);
+  const wchar_t* id = FindAttribute(element, IdAttributeName()).value();
+  if (*id == 0 || *verMin == 0 || *verMax == 0) throw WsStatus(kWsXmlUnreadable);
   WsString lang;
   if (HasLanguages()) {
     // Versions are checked before the language list: BuildRecord of the
