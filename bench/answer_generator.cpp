@@ -1,6 +1,8 @@
 #include "answer_generator.h"
 
 #include <cstdio>
+#include <fstream>
+#include <stdexcept>
 
 namespace {
 
@@ -88,6 +90,27 @@ std::wstring ProductKey(size_t index) {
   return std::wstring(key.begin(), key.end());
 }
 
+std::string GenerateNotification(size_t i) {
+  std::string out;
+  out.reserve(2600);
+  out += i % 97 == 0 ? "<notification minEngineVersion='18.0'>" : "<notification>";
+  char id[32];
+  std::snprintf(id, sizeof id, "N%07zu", (i * 7331) % 10000019);
+  out += "<ID>";
+  out += id;
+  out += "</ID><targetApplication>App</targetApplication><severity>";
+  out += kSeverities[i % 6];
+  out += "</severity><messageFamily>family" + std::to_string(i % 50) +
+         "</messageFamily><status code='live'/>";
+  AppendConditions(out, i);
+  out += "<messages>";
+  AppendMessage(out, i, "9", "English");
+  AppendMessage(out, i, "7", "German");
+  AppendMessage(out, i, "0xC", "French");
+  out += "</messages></notification>";
+  return out;
+}
+
 std::string GenerateAnswer(size_t count) {
   std::string out;
   out.reserve(count * 2600 + 256);
@@ -95,24 +118,22 @@ std::string GenerateAnswer(size_t count) {
       "<?xml version='1.0' encoding='utf-8'?>\n<packet><header><server><status code='0'/>"
       "<date>2026-12-06T00:00:00</date></server></header><body>\n";
   for (size_t i = 0; i < count; ++i) {
-    out += i % 97 == 0 ? "<notification minEngineVersion='18.0'>" : "<notification>";
-    char id[32];
-    std::snprintf(id, sizeof id, "N%07zu", (i * 7331) % 10000019);
-    out += "<ID>";
-    out += id;
-    out += "</ID><targetApplication>App</targetApplication><severity>";
-    out += kSeverities[i % 6];
-    out += "</severity><messageFamily>family" + std::to_string(i % 50) +
-           "</messageFamily><status code='live'/>";
-    AppendConditions(out, i);
-    out += "<messages>";
-    AppendMessage(out, i, "9", "English");
-    AppendMessage(out, i, "7", "German");
-    AppendMessage(out, i, "0xC", "French");
-    out += "</messages></notification>\n";
+    out += GenerateNotification(i);
+    out += "\n";
   }
   out += "</body></packet>\n";
   return out;
+}
+
+void WriteDocuments(size_t count, const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+  for (size_t i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "n%07zu.xml", i);
+    std::ofstream file(folder / name, std::ios::binary);
+    file << "<?xml version='1.0' encoding='utf-8'?>\n" << GenerateNotification(i) << "\n";
+    if (!file) throw std::runtime_error("cannot write a notification document");
+  }
 }
 
 std::string GenerateInventory() {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "answer_generator.h"
+#include "reference_service.h"
 #include "rules_inventory_fixture.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
@@ -29,6 +30,7 @@ struct BenchEnvironment::State {
   std::map<size_t, std::string> answers;
   std::map<size_t, std::string> gzipAnswers;
   std::map<size_t, std::filesystem::path> files;
+  std::map<size_t, std::unique_ptr<ReferenceService>> services;
 };
 
 BenchEnvironment::BenchEnvironment() : state_(std::make_unique<State>()) {
@@ -78,6 +80,23 @@ WsString BenchEnvironment::AnswerFile(size_t count) {
     found = state_->files.emplace(count, path).first;
   }
   return WsString(found->second.wstring());
+}
+
+std::string BenchEnvironment::ReferenceServiceBase(size_t count) {
+  auto found = state_->services.find(count);
+  if (found == state_->services.end()) {
+    const auto documents = state_->dir.path() / ("documents-" + std::to_string(count));
+    WriteDocuments(count, documents);
+    found = state_->services
+                .emplace(count,
+                         std::make_unique<ReferenceService>(RAVENLINK_SERVICE_PROGRAM, documents))
+                .first;
+  }
+  return found->second->BaseUrl();
+}
+
+void BenchEnvironment::PointRegistryAt(const std::string& url) {
+  state_->registry->Replace(RegistryText(url));
 }
 
 ClientIdentity BenchEnvironment::Client() {

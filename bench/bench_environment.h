@@ -31,6 +31,13 @@ class BenchEnvironment {
   const std::string& GzipAnswer(size_t count);
   WsString AnswerFile(size_t count);
 
+  // The reference service serving `count` generated notifications as
+  // documents, started on first use and kept until the end:
+  // "http://127.0.0.1:PORT", no path.
+  std::string ReferenceServiceBase(size_t count);
+  // Makes the registry name `url` as the service (ServiceUrl() to go back).
+  void PointRegistryAt(const std::string& url);
+
   // The identity the benchmark sessions open with.
   static ClientIdentity Client();
 

@@ -12,14 +12,18 @@
 template <class Entry>
 class WsContentCatalog : public WsXmlSerializable {
  public:
-  // Reads every entry for the session's language. The first entry that cannot
-  // be read (its constructor raises a WsStatus) ends the construction: the
-  // status propagates and no partial catalog remains.
-  WsContentCatalog(pugi::xml_node body, uint32_t language) {
+  // Reads every entry for the session's language; `extra` goes to every
+  // entry's constructor after the language. The first entry that cannot be
+  // read (its constructor raises a WsStatus) ends the construction: the status
+  // propagates and no partial catalog remains.
+  template <class... Extra>
+  WsContentCatalog(pugi::xml_node body, uint32_t language, Extra... extra) {
     std::vector<pugi::xml_node> elements;
     GetChildrenNamed(body, L"notification", elements);
     entries_.reserve(elements.size());
-    for (const pugi::xml_node& element : elements) entries_.emplace_back(element, language);
+    for (const pugi::xml_node& element : elements) {
+      entries_.emplace_back(element, language, extra...);
+    }
   }
   WsContentCatalog(const WsContentCatalog&) = delete;
   WsContentCatalog& operator=(const WsContentCatalog&) = delete;
@@ -31,6 +35,10 @@ class WsContentCatalog : public WsXmlSerializable {
   size_t Count() const { return entries_.size(); }
   // An index at or beyond the count raises kWsNotFound.
   const Entry& At(size_t index) const {
+    if (index >= entries_.size()) throw WsStatus(kWsNotFound);
+    return entries_[index];
+  }
+  Entry& At(size_t index) {
     if (index >= entries_.size()) throw WsStatus(kWsNotFound);
     return entries_[index];
   }

@@ -47,17 +47,15 @@ bool SplitDisplayNameGuid(const WsString& text, WsString& braced, WsString& mini
 
 void DisplayNames::Parse(pugi::xml_node element, uint32_t) {
   names_.clear();
-  std::vector<pugi::xml_node> elements;
-  GetChildrenNamed(element, L"displayName", elements);
-  names_.reserve(elements.size());
-  for (const pugi::xml_node& child : elements) {
+  for (pugi::xml_node child = GetChild(element, L"displayName"); child;
+       child = NextSiblingNamed(child, L"displayName")) {
     DisplayName d;
     d.name = GetText(child);
-    if (HasAttribute(child, L"verMin")) d.minimumText = GetAttribute(child, L"verMin");
-    if (HasAttribute(child, L"verMax")) d.maximumText = GetAttribute(child, L"verMax");
-    if (HasAttribute(child, L"guid")) d.guidText = GetAttribute(child, L"guid");
-    if (HasAttribute(child, L"invertedRange")) {
-      d.invertedRange = GetAttribute(child, L"invertedRange").IsTrue();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"verMin")) d.minimumText = a.value();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"verMax")) d.maximumText = a.value();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"guid")) d.guidText = a.value();
+    if (const pugi::xml_attribute a = FindAttribute(child, L"invertedRange")) {
+      d.invertedRange = WsString(a.value()).IsTrue();
     }
     WsString braced, minimum, maximum;
     if (SplitDisplayNameGuid(d.guidText, braced, minimum, maximum)) {

@@ -40,6 +40,8 @@ class DisplayNames {
   DisplayNames() = default;
   DisplayNames(const DisplayNames&) = default;
   DisplayNames& operator=(const DisplayNames&) = default;
+  DisplayNames(DisplayNames&&) noexcept = default;
+  DisplayNames& operator=(DisplayNames&&) noexcept = default;
   virtual ~DisplayNames() = default;
 
   // Replaces the list with the "displayName" children of a "displayNames"

@@ -5,24 +5,26 @@
 #include "rules/rules_engine.h"
 
 uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
-                       const WsContentCatalog<WsRavenlinkEntry>& catalog,
-                       RavenlinkEntryMap& entries) {
+                       WsContentCatalog<WsRavenlinkEntry>& catalog, RavenlinkEntryMap& entries) {
   uint32_t discarded = 0;
-  std::vector<WsRavenlinkEntry> working;
-  // Reserved so that attached entries are never copied (and their trees rebuilt) on growth.
+  std::vector<WsRavenlinkEntry*> working;
   working.reserve(catalog.Count());
   for (size_t i = 0; i < catalog.Count(); ++i) {
-    const WsRavenlinkEntry& entry = catalog.At(i);
+    WsRavenlinkEntry& entry = catalog.At(i);
     if (entry.IsUnsupported()) {
       ++discarded;
       continue;
     }
-    working.push_back(entry);
-    working.back().AttachToSession(session, engine);
+    entry.AttachToSession(session, engine);
+    working.push_back(&entry);
   }
   engine.MsiConditions().Run();
-  for (WsRavenlinkEntry& entry : working) {
-    if (entry.IsApplicable()) entries[entry.Id()] = std::make_unique<WsRavenlinkEntry>(entry);
+  for (WsRavenlinkEntry* entry : working) {
+    if (!entry->IsApplicable()) continue;
+    auto stored = std::make_unique<WsRavenlinkEntry>(std::move(*entry));
+    stored->ForgetTreeEvaluation();
+    const WsString& id = stored->Id();
+    entries.insert_or_assign(id, std::move(stored));
   }
   return discarded;
 }

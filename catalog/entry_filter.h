@@ -24,7 +24,10 @@ using RavenlinkEntryMap = std::map<WsString, std::unique_ptr<WsRavenlinkEntry>, 
 // stays) and returns the number of discarded (unsupported) entries. All trees
 // are built before any is evaluated: a load error stores nothing; an error
 // while evaluating leaves the entries stored before it. Errors propagate as
-// WsStatus, including those of the MSI batch.
+// WsStatus, including those of the MSI batch. The supported entries are
+// attached and evaluated in the catalog itself and the applicable ones moved
+// out of it into `entries`: afterwards the catalog is only fit to be destroyed.
+// A stored entry keeps its verdict and display names, and its tree is put back
+// in its unevaluated state, as a copy with a tree of its own would have it.
 uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
-                       const WsContentCatalog<WsRavenlinkEntry>& catalog,
-                       RavenlinkEntryMap& entries);
+                       WsContentCatalog<WsRavenlinkEntry>& catalog, RavenlinkEntryMap& entries);

@@ -39,8 +39,11 @@ bool ParseSeverity(const WsString& text, int32_t& severity) {
   return false;
 }
 
-WsRavenlinkEntry::WsRavenlinkEntry(pugi::xml_node notification, uint32_t language) {
-  Read(notification, language);
+WsRavenlinkEntry::WsRavenlinkEntry(pugi::xml_node notification, uint32_t language,
+                                   MessageReading reading)
+    : language_(language) {
+  Read(notification);
+  if (reading == kReadMessage) ReadLaterMessage();
 }
 
 WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
@@ -58,15 +61,43 @@ WsRavenlinkEntry::WsRavenlinkEntry(const WsRavenlinkEntry& other)
       min_engine_version_(other.min_engine_version_),
       unsupported_(other.unsupported_),
       display_names_(other.display_names_),
-      conditions_element_(other.conditions_element_) {
+      conditions_element_(other.conditions_element_),
+      later_messages_(other.later_messages_),
+      language_(other.language_) {
   if (other.engine_ != nullptr) {
     AttachToSession(other.session_, *other.engine_);
   }
 }
 
+WsRavenlinkEntry::WsRavenlinkEntry(WsRavenlinkEntry&& other) noexcept
+    : WsXmlSerializable(other),
+      session_(other.session_),
+      engine_(other.engine_),
+      evaluated_(other.evaluated_),
+      applies_(other.applies_),
+      severity_(other.severity_),
+      id_(std::move(other.id_)),
+      target_application_(std::move(other.target_application_)),
+      status_code_(std::move(other.status_code_)),
+      message_family_(std::move(other.message_family_)),
+      body_(std::move(other.body_)),
+      title_(std::move(other.title_)),
+      more_info_url_(std::move(other.more_info_url_)),
+      min_engine_version_(std::move(other.min_engine_version_)),
+      unsupported_(other.unsupported_),
+      display_names_(std::move(other.display_names_)),
+      condition_tree_(std::move(other.condition_tree_)),
+      conditions_element_(other.conditions_element_),
+      later_messages_(other.later_messages_),
+      language_(other.language_) {}
+
 WsRavenlinkEntry::~WsRavenlinkEntry() = default;
 
-void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
+void WsRavenlinkEntry::ForgetTreeEvaluation() {
+  if (condition_tree_) condition_tree_->ForgetEvaluation();
+}
+
+void WsRavenlinkEntry::Read(pugi::xml_node notification) {
   min_engine_version_ = GetAttribute(notification, L"minEngineVersion");
   if (NeedsNewerEngine(min_engine_version_)) {
     unsupported_ = true;
@@ -82,17 +113,21 @@ void WsRavenlinkEntry::Read(pugi::xml_node notification, uint32_t language) {
   if (!IsNode(status)) throw WsStatus(kWsXmlUnknown);
   status_code_ = GetAttribute(status, L"code");
   conditions_element_ = GetChild(notification, L"conditions");
-  const pugi::xml_node messages = GetChild(notification, L"messages");
-  if (IsNode(messages)) ReadMessage(messages, language);
+  later_messages_ = GetChild(notification, L"messages");
+}
+
+void WsRavenlinkEntry::ReadLaterMessage() {
+  const pugi::xml_node messages = later_messages_;
+  later_messages_ = pugi::xml_node();
+  if (IsNode(messages)) ReadMessage(messages, language_);
 }
 
 // The last message in the session's language wins; failing that the first
 // English one. Messages whose "lang" is not a number are skipped.
 void WsRavenlinkEntry::ReadMessage(pugi::xml_node messages, uint32_t language) {
-  std::vector<pugi::xml_node> list;
-  GetChildrenNamed(messages, L"message", list);
   pugi::xml_node chosen;
-  for (const pugi::xml_node& message : list) {
+  for (pugi::xml_node message = GetChild(messages, L"message"); message;
+       message = NextSiblingNamed(message, L"message")) {
     uint32_t number = 0;
     if (!GetAttribute(message, L"lang").ToUInt32(number)) continue;
     if (number == language) {
@@ -120,6 +155,7 @@ bool WsRavenlinkEntry::IsApplicable() {
   ConditionTree& tree = GetConditionTree();
   applies_ = tree.Evaluate();
   evaluated_ = true;
+  if (applies_) ReadLaterMessage();
   display_names_.Resolve(tree.Root());
   return applies_;
 }

@@ -28,13 +28,24 @@ bool ParseSeverity(const WsString& text, int32_t& severity);
 
 class WsRavenlinkEntry : public WsXmlSerializable {
  public:
+  // How much of the chosen message the constructor reads.
+  enum MessageReading {
+    kReadMessage,        // at once
+    kReadMessageIfKept,  // only once the entry is found applicable (see IsApplicable)
+  };
+
   // Reads the entry for the session's language number (9 is English, the
   // fallback). Raises kWsXmlBadValue for an unknown or missing "severity" and
   // kWsXmlUnknown for a missing "status" element, unless the entry is unsupported.
-  WsRavenlinkEntry(pugi::xml_node notification, uint32_t language);
+  // Reading the message never fails, so leaving it for later changes no error;
+  // the answer document must then still be alive when the entry is evaluated.
+  WsRavenlinkEntry(pugi::xml_node notification, uint32_t language,
+                   MessageReading reading = kReadMessage);
   // Copies everything but the session and the tree; a copy of an attached
   // entry is attached to the same session and engine, with a tree of its own.
   WsRavenlinkEntry(const WsRavenlinkEntry& other);
+  // Takes everything, the tree included; the source is left without a tree.
+  WsRavenlinkEntry(WsRavenlinkEntry&& other) noexcept;
   WsRavenlinkEntry& operator=(const WsRavenlinkEntry&) = delete;
   ~WsRavenlinkEntry();
 
@@ -50,10 +61,16 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   void AttachToSession(WsRavenlinkSession* session, IRulesEngine& engine);
   // Evaluates the conditions on the first call (and resolves the display
   // names); later calls return the cached verdict. No tree: kWsMissingData.
+  // An entry whose message was left for later reads it here when the verdict
+  // is true; one found not applicable is only fit to be dropped.
   bool IsApplicable();
   bool IsEvaluated() const { return evaluated_; }
   // Forgets the verdict: the next IsApplicable evaluates the conditions again.
   void ResetEvaluation() { evaluated_ = false; }
+  // Leaves the verdict and the resolved display names as they are but puts
+  // the tree back in the state it had before its first evaluation (every node
+  // false, no required items), as a tree freshly built for a copy would be.
+  void ForgetTreeEvaluation();
   // The tree; kWsMissingData when the entry has none.
   ConditionTree& GetConditionTree() const;
 
@@ -87,8 +104,10 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   const DisplayNames& GetDisplayNames() const { return display_names_; }
 
  private:
-  void Read(pugi::xml_node notification, uint32_t language);
+  void Read(pugi::xml_node notification);
   void ReadMessage(pugi::xml_node messages, uint32_t language);
+  // Reads a message that was left for later, once.
+  void ReadLaterMessage();
   bool Concerns(ItemType itemType, const Guid& key, const VersionNumber& version) const;
 
   WsRavenlinkSession* session_ = nullptr;
@@ -108,4 +127,6 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   DisplayNames display_names_;
   std::unique_ptr<ConditionTree> condition_tree_;
   pugi::xml_node conditions_element_;
+  pugi::xml_node later_messages_;  // the "messages" element while it is unread
+  uint32_t language_ = 0;
 };

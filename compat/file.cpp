@@ -200,6 +200,27 @@ extern "C" BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
                        });
 }
 
+// The size of an open file now. A handle that is not a file fails with
+// ERROR_INVALID_HANDLE; a null output is not supported (ERROR_INVALID_PARAMETER).
+extern "C" BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
+  if (size == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  auto object = compat::LookupHandleAs<File>(file);
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  struct stat status {};
+  if (::fstat(object->descriptor, &status) != 0) {
+    SetLastError(ErrorFromErrno(errno, std::string()));
+    return FALSE;
+  }
+  size->QuadPart = static_cast<LONGLONG>(status.st_size);
+  return TRUE;
+}
+
 // Writes reach the system at once; this pushes the file's data to the disk.
 extern "C" BOOL FlushFileBuffers(HANDLE file) {
   auto object = compat::LookupHandleAs<File>(file);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "foundation/utf16.h"
 
@@ -14,32 +15,35 @@ int HexDigit(wchar_t c) {
   return -1;
 }
 
-// Reads `digits` hexadecimal digits at text[pos]; false if any is not one.
-bool ReadHex(const WsString& text, size_t pos, size_t digits, uint32_t& value) {
-  value = 0;
-  for (size_t i = 0; i < digits; ++i) {
-    int d = HexDigit(text[pos + i]);
-    if (d < 0) return false;
-    value = (value << 4) | static_cast<uint32_t>(d);
-  }
-  return true;
+bool IsSeparator(wchar_t c) {
+  return c == L'-' || c == L'{' || c == L'}' || c == L'(' || c == L')';
 }
 
-// The 32 hexadecimal digits of a normalised GUID text, split 8-4-4-2x8.
-bool ParseDigits(const WsString& normalised, GUID& out) {
-  if (normalised.size() != 32) return false;
+// A text is a GUID when, without the characters "-{}()", it is exactly 32
+// hexadecimal digits (of either case), read 8-4-4-2x8. Read straight from the
+// text, without building its normalised form.
+bool ParseDigits(const wchar_t* text, size_t length, GUID& out) {
   GUID parsed{};
-  uint32_t field;
-  if (!ReadHex(normalised, 0, 8, field)) return false;
-  parsed.Data1 = field;
-  if (!ReadHex(normalised, 8, 4, field)) return false;
-  parsed.Data2 = static_cast<uint16_t>(field);
-  if (!ReadHex(normalised, 12, 4, field)) return false;
-  parsed.Data3 = static_cast<uint16_t>(field);
-  for (size_t i = 0; i < 8; ++i) {
-    if (!ReadHex(normalised, 16 + 2 * i, 2, field)) return false;
-    parsed.Data4[i] = static_cast<uint8_t>(field);
+  size_t count = 0;
+  for (const wchar_t* end = text + length; text != end; ++text) {
+    const wchar_t c = *text;
+    if (IsSeparator(c)) continue;
+    const int d = HexDigit(c);
+    if (d < 0 || count == 32) return false;
+    const auto digit = static_cast<uint32_t>(d);
+    if (count < 8) {
+      parsed.Data1 = (parsed.Data1 << 4) | digit;
+    } else if (count < 12) {
+      parsed.Data2 = static_cast<uint16_t>((parsed.Data2 << 4) | digit);
+    } else if (count < 16) {
+      parsed.Data3 = static_cast<uint16_t>((parsed.Data3 << 4) | digit);
+    } else {
+      uint8_t& byte = parsed.Data4[(count - 16) / 2];
+      byte = static_cast<uint8_t>((byte << 4) | digit);
+    }
+    ++count;
   }
+  if (count != 32) return false;
   out = parsed;
   return true;
 }
@@ -47,29 +51,39 @@ bool ParseDigits(const WsString& normalised, GUID& out) {
 }  // namespace
 
 size_t Guid::Normalize(const WsString& text, WsString& normalised) {
-  normalised.clear();
-  normalised.reserve(text.size());
+  // Written into storage sized for the whole text, then cut to what was kept.
+  normalised.resize(text.size());
+  size_t kept = 0;
   for (wchar_t c : text) {
-    if (c == L'-' || c == L'{' || c == L'}' || c == L'(' || c == L')') continue;
+    if (IsSeparator(c)) continue;
     // Under the default locale only a-z have an upper case.
     if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    normalised.push_back(c);
+    normalised[kept++] = c;
   }
-  return normalised.size();
+  normalised.resize(kept);
+  return kept;
 }
 
 void Guid::Parse(const WsString& text) {
-  if (text.empty()) {
+  Assign(text.c_str(), text.size());
+}
+
+void Guid::Parse(const wchar_t* text) {
+  Assign(text, text != nullptr ? std::wcslen(text) : 0);
+}
+
+void Guid::Assign(const wchar_t* text, size_t length) {
+  if (length == 0) {
     Clear();
     return;
   }
-  text_ = text;
-  Normalize(text, normalised_);
-  if (ParseDigits(normalised_, value_)) {
+  text_.assign(text, length);
+  if (ParseDigits(text, length, value_)) {
     notGuid_ = false;
-    normalised_.clear();
+    WsString().swap(normalised_);  // a GUID key keeps no normalised text
   } else {
     notGuid_ = true;
+    Normalize(text_, normalised_);
   }
 }
 

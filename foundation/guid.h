@@ -13,10 +13,12 @@ class Guid {
   // An empty key: not a GUID, both texts empty.
   Guid() = default;
   explicit Guid(const WsString& text) { Parse(text); }
+  explicit Guid(const wchar_t* text) { Parse(text); }
 
   // Makes the key from text; never fails (a text that is not a GUID becomes a
   // text key).
   void Parse(const WsString& text);
+  void Parse(const wchar_t* text);
   void Clear();
   bool IsEmpty() const { return notGuid_ && text_.empty(); }
   // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" for a GUID, the original text
@@ -40,6 +42,8 @@ class Guid {
   friend bool operator<(const Guid& a, const Guid& b);
 
  private:
+  void Assign(const wchar_t* text, size_t length);
+
   GUID value_{};
   WsString text_;
   WsString normalised_;

@@ -44,8 +44,10 @@ const WsString& EmptyString() {
 }
 
 bool WsString::EqualsNoCase(const WsString& other) const {
-  const wchar_t* a = c_str();
-  const wchar_t* b = other.c_str();
+  return EqualsNoCase(other.c_str());
+}
+
+bool WsString::SameNoCase(const wchar_t* a, const wchar_t* b) {
   for (;; ++a, ++b) {
     if (AsciiUpper(*a) != AsciiUpper(*b)) return false;
     if (*a == 0) return true;

@@ -24,6 +24,9 @@ class WsString : public std::wstring {
 
   // Case-insensitive comparison: only A-Z and a-z fold together.
   bool EqualsNoCase(const WsString& other) const;
+  bool EqualsNoCase(const wchar_t* other) const { return SameNoCase(c_str(), other); }
+  // Equal texts when a-z and A-Z are taken as the same.
+  static bool SameNoCase(const wchar_t* a, const wchar_t* b);
   // First position at or after start where needle occurs, ignoring ASCII case; npos if none.
   size_t FindNoCase(const WsString& needle, size_t start = 0) const;
   // Replaces every occurrence; the search resumes after the inserted text.

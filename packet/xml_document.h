@@ -46,6 +46,10 @@ class WsXmlDocument {
 
  private:
   void Reset();
+  // LoadFromBuffer's work. With `own`, the bytes come from the parser's
+  // allocator and are handed to it (released by it in every case), which
+  // spares the parser a copy and lets it free them once converted.
+  void Parse(const void* bytes, size_t size, bool own);
 
   bool loaded_ = false;
   std::shared_ptr<pugi::xml_document> document_;

@@ -1,7 +1,19 @@
 #include "packet/xml_helpers.h"
 
+#include <cwchar>
+
 #include "packet/xml_document.h"
 #include "packet/xml_serializable.h"
+
+namespace {
+
+// Lookups by name compare the first characters before the whole names: most
+// names differ there, and the call is spared.
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  return *a == *b && std::wcscmp(a, b) == 0;
+}
+
+}  // namespace
 
 pugi::xml_node AppendElement(pugi::xml_node parent, const WsString& name) {
   return parent.append_child(name.c_str());
@@ -36,8 +48,15 @@ void SetAttribute(pugi::xml_node element, const WsString& name, const WsString& 
   attribute.set_value(value.c_str());
 }
 
+pugi::xml_attribute FindAttribute(pugi::xml_node element, const wchar_t* name) {
+  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+    if (SameName(a.name(), name)) return a;
+  }
+  return pugi::xml_attribute();
+}
+
 WsString GetAttribute(pugi::xml_node element, const wchar_t* name) {
-  return WsString(element.attribute(name).value());
+  return WsString(FindAttribute(element, name).value());
 }
 
 WsString GetAttribute(pugi::xml_node element, const WsString& name) {
@@ -45,7 +64,7 @@ WsString GetAttribute(pugi::xml_node element, const WsString& name) {
 }
 
 bool HasAttribute(pugi::xml_node element, const wchar_t* name) {
-  return !element.attribute(name).empty();
+  return !FindAttribute(element, name).empty();
 }
 
 bool HasAttribute(pugi::xml_node element, const WsString& name) {
@@ -53,7 +72,17 @@ bool HasAttribute(pugi::xml_node element, const WsString& name) {
 }
 
 pugi::xml_node GetChild(pugi::xml_node element, const wchar_t* name) {
-  return element.child(name);
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    if (SameName(child.name(), name)) return child;
+  }
+  return pugi::xml_node();
+}
+
+pugi::xml_node NextSiblingNamed(pugi::xml_node node, const wchar_t* name) {
+  for (pugi::xml_node next = node.next_sibling(); next; next = next.next_sibling()) {
+    if (SameName(next.name(), name)) return next;
+  }
+  return pugi::xml_node();
 }
 
 pugi::xml_node GetChild(pugi::xml_node element, const WsString& name) {
@@ -89,7 +118,8 @@ size_t GetChildElements(pugi::xml_node element, std::vector<pugi::xml_node>& out
 
 size_t GetChildrenNamed(pugi::xml_node element, const wchar_t* name,
                         std::vector<pugi::xml_node>& out) {
-  for (pugi::xml_node child = element.child(name); child; child = child.next_sibling(name)) {
+  for (pugi::xml_node child = GetChild(element, name); child;
+       child = NextSiblingNamed(child, name)) {
     out.push_back(child);
   }
   return out.size();

@@ -37,9 +37,13 @@ WsString GetAttribute(pugi::xml_node element, const WsString& name);
 WsString GetAttribute(pugi::xml_node element, const wchar_t* name);
 bool HasAttribute(pugi::xml_node element, const WsString& name);
 bool HasAttribute(pugi::xml_node element, const wchar_t* name);
+// The attribute of that name, or null.
+pugi::xml_attribute FindAttribute(pugi::xml_node element, const wchar_t* name);
 // First child element of that name, or null.
 pugi::xml_node GetChild(pugi::xml_node element, const WsString& name);
 pugi::xml_node GetChild(pugi::xml_node element, const wchar_t* name);
+// The next sibling of that name, or null.
+pugi::xml_node NextSiblingNamed(pugi::xml_node node, const wchar_t* name);
 // The element's first text (or CDATA) with a value, with every line feed
 // widened to carriage return + line feed; not trimmed.
 WsString GetText(pugi::xml_node element);

@@ -46,6 +46,7 @@ class Condition {
   ConditionTree* Owner() const { return owner_; }
   bool IsNegated() const { return negated_; }
   bool LastResult() const { return last_result_; }
+  void ForgetResult() { last_result_ = false; }
 
  protected:
   bool ApplyNegation(bool value) const { return negated_ ? !value : value; }

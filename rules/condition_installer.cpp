@@ -51,8 +51,12 @@ const InstallerInfo* MatchIn(const Set& set, const InstallerInfo& self, Installe
 }  // namespace
 
 bool ParseInstallStatus(const WsString& text, InstallStatus& status) {
+  return ParseInstallStatus(text.c_str(), status);
+}
+
+bool ParseInstallStatus(const wchar_t* text, InstallStatus& status) {
   for (int32_t value = 0; value < static_cast<int32_t>(std::size(kStatusNames)); ++value) {
-    if (text.EqualsNoCase(kStatusNames[value])) {
+    if (WsString::SameNoCase(text, kStatusNames[value])) {
       status = static_cast<InstallStatus>(value);
       return true;
     }
@@ -61,14 +65,15 @@ bool ParseInstallStatus(const WsString& text, InstallStatus& status) {
 }
 
 void BaseInstallerCondition::Load(pugi::xml_node element) {
-  const WsString verMin = GetAttribute(element, L"verMin");
-  const WsString verMax = GetAttribute(element, L"verMax");
+  // The texts are read in place, without copies.
+  const wchar_t* verMin = FindAttribute(element, L"verMin").value();
+  const wchar_t* verMax = FindAttribute(element, L"verMax").value();
   InstallStatus status = InstallStatus::Installing;
-  if (!ParseInstallStatus(GetAttribute(element, L"status"), status)) {
+  if (!ParseInstallStatus(FindAttribute(element, L"status").value(), status)) {
     throw WsStatus(kWsXmlUnreadable);
   }
-  const WsString id = GetAttribute(element, IdAttributeName());
-  if (id.empty() || verMin.empty() || verMax.empty()) throw WsStatus(kWsXmlUnreadable);
+  const wchar_t* id = FindAttribute(element, IdAttributeName()).value();
+  if (*id == 0 || *verMin == 0 || *verMax == 0) throw WsStatus(kWsXmlUnreadable);
   WsString lang;
   if (HasLanguages()) {
     // Versions are checked before the language list: BuildRecord of the
@@ -82,7 +87,7 @@ void BaseInstallerCondition::Load(pugi::xml_node element) {
 }
 
 void MetaInstallerCondition::BuildRecord(const Guid& key, InstallStatus status,
-                                         const WsString& verMin, const WsString& verMax,
+                                         const wchar_t* verMin, const wchar_t* verMax,
                                          const WsString& lang) {
   const VersionNumber lower(verMin);
   const VersionNumber upper(verMax);
@@ -94,8 +99,8 @@ void MetaInstallerCondition::BuildRecord(const Guid& key, InstallStatus status,
   record_->SetLanguages(lang);
 }
 
-void PackageCondition::BuildRecord(const Guid& key, InstallStatus status, const WsString& verMin,
-                                   const WsString& verMax, const WsString&) {
+void PackageCondition::BuildRecord(const Guid& key, InstallStatus status, const wchar_t* verMin,
+                                   const wchar_t* verMax, const WsString&) {
   record_ = std::make_unique<PackageInfo>(key, status, PackageVersion(verMin), true,
                                           PackageVersion(verMax), true);
 }

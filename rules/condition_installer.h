@@ -14,6 +14,7 @@
 // The "status" attribute as an install status value (0 to 7); false for any
 // other text, compared without regard to case.
 bool ParseInstallStatus(const WsString& text, InstallStatus& status);
+bool ParseInstallStatus(const wchar_t* text, InstallStatus& status);
 
 class BaseInstallerCondition : public Condition {
  public:
@@ -50,8 +51,8 @@ class BaseInstallerCondition : public Condition {
   virtual const InstallerInfo* Search(SetRole role, InstallerRecords* found) const = 0;
   // Builds the record from the attribute texts, which are already checked to be
   // non-empty. `lang` is only read for distributions and suites.
-  virtual void BuildRecord(const Guid& key, InstallStatus status, const WsString& verMin,
-                           const WsString& verMax, const WsString& lang) = 0;
+  virtual void BuildRecord(const Guid& key, InstallStatus status, const wchar_t* verMin,
+                           const wchar_t* verMax, const WsString& lang) = 0;
   virtual bool HasLanguages() const { return false; }
 
  private:
@@ -67,8 +68,8 @@ class MetaInstallerCondition : public BaseInstallerCondition {
   const MetaInstallerInfo& Record() const { return *record_; }
 
  protected:
-  void BuildRecord(const Guid& key, InstallStatus status, const WsString& verMin,
-                   const WsString& verMax, const WsString& lang) override;
+  void BuildRecord(const Guid& key, InstallStatus status, const wchar_t* verMin,
+                   const wchar_t* verMax, const WsString& lang) override;
   std::unique_ptr<MetaInstallerInfo> record_;
 };
 
@@ -113,8 +114,8 @@ class PackageCondition : public BaseInstallerCondition {
 
  protected:
   const InstallerInfo* Search(SetRole role, InstallerRecords* found) const override;
-  void BuildRecord(const Guid& key, InstallStatus status, const WsString& verMin,
-                   const WsString& verMax, const WsString& lang) override;
+  void BuildRecord(const Guid& key, InstallStatus status, const wchar_t* verMin,
+                   const wchar_t* verMax, const WsString& lang) override;
 
  private:
   std::unique_ptr<PackageInfo> record_;

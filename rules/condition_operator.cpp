@@ -18,10 +18,13 @@ bool OperatorCondition::Evaluate() {
 }
 
 void OperatorCondition::Load(pugi::xml_node element) {
-  std::vector<pugi::xml_node> elements;
-  GetChildElements(element, elements);
-  children_.reserve(elements.size());
-  for (const pugi::xml_node& child : elements) {
+  size_t count = 0;
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    count += child.type() == pugi::node_element ? 1 : 0;
+  }
+  children_.reserve(count);
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element) continue;
     Condition* node = CreateCondition(child, Owner());
     if (node == nullptr) throw WsStatus(kWsXmlUnreadable);
     children_.emplace_back(node);

@@ -1,5 +1,6 @@
 #include "rules/condition_tree.h"
 
+#include <cwchar>
 #include <memory>
 
 #include "foundation/ws_status.h"
@@ -28,17 +29,21 @@ class DepthGuard {
   int& depth_;
 };
 
-std::unique_ptr<Condition> NewCondition(const WsString& name, ConditionTree* owner) {
-  if (name == L"conditions" || name == L"and") {
+bool NameIs(const wchar_t* name, const wchar_t* expected) {
+  return std::wcscmp(name, expected) == 0;
+}
+
+std::unique_ptr<Condition> NewCondition(const wchar_t* name, ConditionTree* owner) {
+  if (NameIs(name, L"conditions") || NameIs(name, L"and")) {
     return std::make_unique<OperatorCondition>(kConditionAnd, owner);
   }
-  if (name == L"or") return std::make_unique<OperatorCondition>(kConditionOr, owner);
-  if (name == L"product") return std::make_unique<ProductCondition>(owner);
-  if (name == L"distribution") return std::make_unique<DistributionCondition>(owner);
-  if (name == L"suite") return std::make_unique<SuiteCondition>(owner);
-  if (name == L"package") return std::make_unique<PackageCondition>(owner);
-  if (name == L"operatingSystem") return std::make_unique<OperatingSystemCondition>(owner);
-  if (name == L"msi") return std::make_unique<MsiCondition>(owner);
+  if (NameIs(name, L"or")) return std::make_unique<OperatorCondition>(kConditionOr, owner);
+  if (NameIs(name, L"product")) return std::make_unique<ProductCondition>(owner);
+  if (NameIs(name, L"distribution")) return std::make_unique<DistributionCondition>(owner);
+  if (NameIs(name, L"suite")) return std::make_unique<SuiteCondition>(owner);
+  if (NameIs(name, L"package")) return std::make_unique<PackageCondition>(owner);
+  if (NameIs(name, L"operatingSystem")) return std::make_unique<OperatingSystemCondition>(owner);
+  if (NameIs(name, L"msi")) return std::make_unique<MsiCondition>(owner);
   throw WsStatus(kWsXmlUnknown);
 }
 
@@ -61,6 +66,12 @@ void CollectLeafRecords(const Condition& node, InstallerRecords& records) {
   }
 }
 
+void ForgetResults(Condition& node) {
+  node.ForgetResult();
+  if (node.Kind() != kConditionAnd && node.Kind() != kConditionOr) return;
+  for (const auto& child : static_cast<OperatorCondition&>(node).Children()) ForgetResults(*child);
+}
+
 }  // namespace
 
 void Condition::Load(pugi::xml_node element) {
@@ -73,7 +84,7 @@ IRulesEngine& Condition::Engine() const {
 
 Condition* CreateCondition(pugi::xml_node element, ConditionTree* owner) {
   DepthGuard depth(owner->BuildDepth());
-  std::unique_ptr<Condition> node = NewCondition(GetName(element), owner);
+  std::unique_ptr<Condition> node = NewCondition(element.name(), owner);
   node->Condition::Load(element);
   node->Load(element);
   return node.release();
@@ -93,6 +104,14 @@ bool ConditionTree::Evaluate() {
   leaf_records_.reset();
   if (!root_) throw WsStatus(kWsInternal);
   return root_->EvaluateAndCache();
+}
+
+void ConditionTree::ForgetEvaluation() {
+  required_products_.clear();
+  required_distributions_.clear();
+  required_suites_.clear();
+  required_packages_.clear();
+  if (root_) ForgetResults(*root_);
 }
 
 bool ConditionTree::Result() const {

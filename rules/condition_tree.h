@@ -45,6 +45,9 @@ class ConditionTree {
 
   // Empties the required lists and evaluates every node; the root's value is the verdict.
   bool Evaluate();
+  // Back to the state of a tree that was never evaluated: every node's value
+  // false and the required lists empty. The MSI results stay with the engine.
+  void ForgetEvaluation();
   // The root's value from the last evaluation.
   bool Result() const;
 

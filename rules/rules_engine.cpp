@@ -270,8 +270,10 @@ void RulesEngine::CollectSystemInformation() {
     }
   }
 
-  for (const auto& [productCode, record] : byProductCode) {
-    installedProducts_.emplace(record->Key(), std::make_unique<MetaInstallerInfo>(*record));
+  // The records move over; the map by product code is not used again.
+  for (auto& [productCode, record] : byProductCode) {
+    const Guid& key = record->Key();
+    installedProducts_.emplace(key, std::move(record));
   }
 
   const int distributions = InventoryLibrary::DistributionCount();

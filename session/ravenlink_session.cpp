@@ -163,7 +163,9 @@ WsStatus WsRavenlinkSession::ParseQueryResponse() {
     CollectSystemInformation();
     ClearEntries();
     LogWrite(L"\tConstructing catalog");
-    const WsContentCatalog<WsRavenlinkEntry> catalog(answer.BodyElement(), languageId_);
+    // Messages are read only for the entries that are kept.
+    WsContentCatalog<WsRavenlinkEntry> catalog(answer.BodyElement(), languageId_,
+                                               WsRavenlinkEntry::kReadMessageIfKept);
     LogWrite(L"\tDone constructing catalog, creating ravenlink entries");
     discardedCount_ = 0;
     discardedCount_ = CreateEntries(this, rules_, catalog, entries_);

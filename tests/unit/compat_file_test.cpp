@@ -106,6 +106,39 @@ TEST(CompatFile, AppendDataWritesAtTheEndAndGenericWriteAtTheStart) {
   EXPECT_EQ(ReadContent(dir.path() / "log.txt"), "XYcdef");
 }
 
+// The size is that of the file now, writes through the handle included.
+TEST(CompatFile, FileSizeOfAnOpenFile) {
+  struct Case {
+    const char* label;
+    std::string before;   // the file's content when it is opened
+    std::string written;  // then written through the handle, at the start
+    LONGLONG size;
+  };
+  const Case cases[] = {
+      {"empty", "", "", 0},
+      {"as found", "hello", "", 5},
+      {"grown by a write", "ab", "wxyz", 4},
+      {"overwritten within", "abcdef", "XY", 6},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteContent(dir.path() / "sized.bin", c.before);
+    HANDLE file =
+        CreateFileW(WinPath(dir.path(), L"sized.bin").c_str(), GENERIC_READ | FILE_GENERIC_WRITE,
+                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    if (!c.written.empty()) {
+      EXPECT_TRUE(Write(file, c.written));
+    }
+    LARGE_INTEGER size;
+    size.QuadPart = -1;
+    EXPECT_TRUE(GetFileSizeEx(file, &size));
+    EXPECT_EQ(size.QuadPart, c.size);
+    EXPECT_TRUE(CloseHandle(file));
+  }
+}
+
 TEST(CompatFile, DirectoriesAndFilesThroughBackslashPaths) {
   TempDir dir;
   const std::wstring sub = WinPath(dir.path(), L"sub");

@@ -30,7 +30,9 @@ struct Answer {
 
 uint32_t Filter(RulesFixture& fx, const std::string& body, RavenlinkEntryMap& entries) {
   Answer answer(body);
-  WsContentCatalog<WsRavenlinkEntry> catalog(answer.document.Root(), 9);
+  // As a session reads it: messages only for the entries kept.
+  WsContentCatalog<WsRavenlinkEntry> catalog(answer.document.Root(), 9,
+                                             WsRavenlinkEntry::kReadMessageIfKept);
   return CreateEntries(nullptr, fx.engine, catalog, entries);
 }
 
@@ -63,6 +65,9 @@ TEST(EntryFilterTest, KeepsApplicableEntriesAndCountsUnsupportedOnes) {
   EXPECT_TRUE(b.IsEvaluated());
   EXPECT_EQ(b.DisplayNameFlags(0), kDisplayNameApplies);
   EXPECT_NO_THROW(b.GetConditionTree());
+  // ...and that tree reads as never evaluated, whatever the verdict says.
+  EXPECT_FALSE(b.GetConditionTree().Result());
+  EXPECT_TRUE(b.GetConditionTree().RequiredProducts().empty());
   // The MSI text was registered once and stays unresolved without the module.
   EXPECT_EQ(fx.engine.MsiConditions().Pending().size(), 1u);
 }
