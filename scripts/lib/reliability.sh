@@ -7,7 +7,7 @@ reports_dir="$root/build/reports"
 fuzz_figures=()
 
 # Called once before the configurations run: fresh report folders, gtest
-# results as JSON (natively run binaries only) and sanitizer reports written
+# results as JSON and sanitizer reports written
 # to files, so they can be counted at the end.
 prepare_reports() {
   rm -rf "$reports_dir"
@@ -19,10 +19,17 @@ prepare_reports() {
   export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
 }
 
-# gtest writes <binary>.json into the configuration's folder.
+# gtest writes <binary>.json into the configuration's folder (named as Wine
+# sees it, drive Z: being the root of the file system, for the Wine runs).
 gtest_json_for() {
-  mkdir -p "$reports_dir/$1"
-  export GTEST_OUTPUT="json:$reports_dir/$1/"
+  local dir="$reports_dir/$1"
+  mkdir -p "$dir"
+  if [ "$1" = win64 ]; then
+    dir="Z:${dir//\//\\}"
+    export GTEST_OUTPUT="json:$dir\\"
+  else
+    export GTEST_OUTPUT="json:$dir/"
+  fi
 }
 
 # The tests that start, poll, cancel, abort and close fetches on the worker
@@ -79,7 +86,7 @@ print_figures() {
   python3 - "$reports_dir" <<'PY'
 import json, pathlib, sys
 root = pathlib.Path(sys.argv[1])
-for report in sorted(root.glob("*/api_tests.json")):
+for report in sorted(root.glob("*/api_tests*.json")):
     data = json.loads(report.read_text())
     cases = passed_tests = rounds = sessions = 0
     growth = None
