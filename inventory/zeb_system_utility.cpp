@@ -1,8 +1,8 @@
 // The exported functions of the inventory stand-in. QVSysInfo_Open and
 // QVPaths_Open re-read the inventory file; every other call answers from what
 // was read last. Sessions on several threads use it at once, so what one call
-// hands out outlives the re-reads of the others. Every call is appended to a call log that tests
-// can read.
+// hands out outlives the re-reads of the others. Once a test has reset the
+// call log, every call is also appended to it.
 #include "zeb_system_utility.h"
 
 #include <mutex>
@@ -50,16 +50,23 @@ std::wstring& CallLogText() {
 
 const wchar_t kEmpty[] = L"";
 
+// The log is kept once a test has asked for it (ZEBTest_ResetCalls), so that
+// programs that never read it neither pay for it nor grow it.
+bool& Logging() {
+  static bool logging = false;
+  return logging;
+}
+
 void Log(const wchar_t* name) {
-  Calls().emplace_back(name);
+  if (Logging()) Calls().emplace_back(name);
 }
 
 void Log(const wchar_t* name, const std::wstring& argument) {
-  Calls().push_back(std::wstring(name) + L"(" + argument + L")");
+  if (Logging()) Calls().push_back(std::wstring(name) + L"(" + argument + L")");
 }
 
 void Log(const wchar_t* name, int index) {
-  Log(name, std::to_wstring(index));
+  if (Logging()) Log(name, std::to_wstring(index));
 }
 
 std::wstring Argument(const wchar_t* text) {
@@ -227,6 +234,7 @@ const wchar_t* ZEBTest_CallLog(void) {
 void ZEBTest_ResetCalls(void) {
   std::lock_guard<std::mutex> guard(Lock());
   Calls().clear();
+  Logging() = true;
 }
 
 }  // extern "C"

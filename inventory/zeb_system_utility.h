@@ -29,13 +29,15 @@ int QVPaths_Run(void);
 int QVPaths_EvaluateCondition(const wchar_t* condition);
 int QVPaths_Close(void);
 
-// For tests only. Every call above is logged as one line: the function's name,
-// followed by its argument in parentheses when it has one, for example
+// For tests only. Once ZEBTest_ResetCalls has been called, every call above is
+// logged as one line: the function's name, followed by its argument in
+// parentheses when it has one, for example
 // "QVPaths_EvaluateCondition(VersionNT >= 600)" or "QVSysInfo_Part_GetUpgradeCode(2)".
 // The number of logged lines equal to call:
 int ZEBTest_CountCalls(const wchar_t* call);
 // All logged lines, each ended by "\n"; valid until the next call of the library.
 const wchar_t* ZEBTest_CallLog(void);
+// Empties the log; the first call starts logging (nothing is logged before).
 void ZEBTest_ResetCalls(void);
 
 }  // extern "C"
