@@ -1,6 +1,8 @@
 #include "transport/http_session.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "foundation/critical_section.h"
 #include "foundation/registry.h"
@@ -27,6 +29,8 @@ const WsString kHttps = L"https://";
 const wchar_t kGzipHeader[] = L"Accept-Encoding: gzip\r\n";
 
 constexpr DWORD kReadBlockSize = 16384;
+// The most room made for an answer up front on the word of its Content-Length.
+constexpr uint64_t kMaxAnswerReservation = uint64_t{64} * 1024 * 1024;
 constexpr DWORD kOneHourMs = 3600000;
 constexpr DWORD kUrlPartCapacity = 2084;
 constexpr DWORD kFirstInternetError = 12001;
@@ -115,6 +119,7 @@ void WsHttpSession::Submit(const WsString& url, const WsString& postData, std::s
     if (total_ == 0 || received_ < total_) {
       LogWrite(L"\tStarting download...");
       std::vector<char> block(kReadBlockSize);
+      ReserveForAnswer(response);
       for (;;) {
         DWORD count = 0;
         // A successful read leaves the error at zero, so what remains after
@@ -429,6 +434,19 @@ bool WsHttpSession::QueryHeaderText(DWORD query, WsString& out) {
   if (!ok) return false;
   out.assign(buffer.data(), size / sizeof(wchar_t));
   return true;
+}
+
+void WsHttpSession::ReserveForAnswer(std::string& response) const {
+  if (total_ <= received_) return;
+  // Room for the announced length at once: an answer grown block by block is
+  // copied again at every growth, and each growth takes fresh memory. The
+  // header is only a promise, so the room is bounded, and a reservation the
+  // allocator refuses leaves the answer to grow as it arrives.
+  try {
+    response.reserve(response.size() +
+                     static_cast<size_t>(std::min(total_ - received_, kMaxAnswerReservation)));
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 bool WsHttpSession::GetTotalDataSize() {

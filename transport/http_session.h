@@ -63,6 +63,8 @@ class WsHttpSession {
   WsStatus CheckStatusCode(bool mustNotReturn);
   bool AskForAuthentication();
   bool GetTotalDataSize();
+  // Makes room in response for the rest of the announced length.
+  void ReserveForAnswer(std::string& response) const;
   void EvaluateInternetErrorCode(DWORD code, WsStatus status);
   WsString GetContentEncoding();
 
