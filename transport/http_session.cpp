@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <new>
 
 #include "foundation/critical_section.h"
@@ -28,7 +29,11 @@ const WsString kGzip = L"gzip";
 const WsString kHttps = L"https://";
 const wchar_t kGzipHeader[] = L"Accept-Encoding: gzip\r\n";
 
-constexpr DWORD kReadBlockSize = 16384;
+// Reads ask for the rest of the announced length within these bounds, and
+// for the smallest block when no length was announced. A large block lets the
+// platform's client hand over everything that has arrived in one call.
+constexpr DWORD kMinReadBlock = 16 * 1024;
+constexpr DWORD kMaxReadBlock = 1024 * 1024;
 // The most room made for an answer up front on the word of its Content-Length.
 constexpr uint64_t kMaxAnswerReservation = uint64_t{64} * 1024 * 1024;
 constexpr DWORD kOneHourMs = 3600000;
@@ -118,16 +123,19 @@ void WsHttpSession::Submit(const WsString& url, const WsString& postData, std::s
     lastTick_ = GetTickCount();
     if (total_ == 0 || received_ < total_) {
       LogWrite(L"\tStarting download...");
-      std::vector<char> block(kReadBlockSize);
+      const DWORD blockSize = static_cast<DWORD>(
+          std::clamp<uint64_t>(total_ - std::min(received_, total_), kMinReadBlock, kMaxReadBlock));
+      // Not zeroed: every byte handed on was written by a read first.
+      const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
       ReserveForAnswer(response);
       for (;;) {
         DWORD count = 0;
         // A successful read leaves the error at zero, so what remains after
         // the loop is the error the last read ended with.
         SetLastError(0);
-        if (!InternetReadFile(request_, block.data(), kReadBlockSize, &count) || count == 0) break;
+        if (!InternetReadFile(request_, block.get(), blockSize, &count) || count == 0) break;
         received_ += count;
-        response.append(block.data(), count);
+        response.append(block.get(), count);
         const DWORD now = GetTickCount();
         elapsed_ += now - lastTick_;
         lastTick_ = now;
