@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <new>
 
 #include "foundation/critical_section.h"
@@ -30,8 +29,9 @@ const WsString kHttps = L"https://";
 const wchar_t kGzipHeader[] = L"Accept-Encoding: gzip\r\n";
 
 // Reads ask for the rest of the announced length within these bounds, and
-// for the smallest block when no length was announced. A large block lets the
-// platform's client hand over everything that has arrived in one call.
+// for the smallest block once it has arrived or when none was announced. A
+// large block lets the platform's client hand over everything that has
+// arrived in one call.
 constexpr DWORD kMinReadBlock = 16 * 1024;
 constexpr DWORD kMaxReadBlock = 1024 * 1024;
 // The most room made for an answer up front on the word of its Content-Length.
@@ -123,24 +123,28 @@ void WsHttpSession::Submit(const WsString& url, const WsString& postData, std::s
     lastTick_ = GetTickCount();
     if (total_ == 0 || received_ < total_) {
       LogWrite(L"\tStarting download...");
-      const DWORD blockSize = static_cast<DWORD>(
-          std::clamp<uint64_t>(total_ - std::min(received_, total_), kMinReadBlock, kMaxReadBlock));
-      // Not zeroed: every byte handed on was written by a read first.
-      const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
       ReserveForAnswer(response);
+      // Reads land in the answer's own tail, made room for before each read
+      // and trimmed to what arrived after the last.
+      size_t filled = response.size();
       for (;;) {
+        if (response.size() == filled) response.resize(filled + NextReadSize());
+        const DWORD room =
+            static_cast<DWORD>(std::min<size_t>(response.size() - filled, kMaxReadBlock));
         DWORD count = 0;
         // A successful read leaves the error at zero, so what remains after
         // the loop is the error the last read ended with.
         SetLastError(0);
-        if (!InternetReadFile(request_, block.get(), blockSize, &count) || count == 0) break;
+        if (!InternetReadFile(request_, response.data() + filled, room, &count) || count == 0)
+          break;
+        filled += count;
         received_ += count;
-        response.append(block.get(), count);
         const DWORD now = GetTickCount();
         elapsed_ += now - lastTick_;
         lastTick_ = now;
       }
       lastError_ = GetLastError();
+      response.resize(filled);
       if (IsLogging()) LogWrite(L"\tDownload complete.  Time elapsed: " + Decimal(elapsed_));
       if (lastError_ != ERROR_INSUFFICIENT_BUFFER) {
         EvaluateInternetErrorCode(lastError_, kWsHttpIncomplete);
@@ -444,15 +448,25 @@ bool WsHttpSession::QueryHeaderText(DWORD query, WsString& out) {
   return true;
 }
 
+uint64_t WsHttpSession::AnnouncedRest() const {
+  return total_ > received_ ? total_ - received_ : 0;
+}
+
+size_t WsHttpSession::NextReadSize() const {
+  return static_cast<size_t>(std::clamp<uint64_t>(AnnouncedRest(), kMinReadBlock, kMaxReadBlock));
+}
+
 void WsHttpSession::ReserveForAnswer(std::string& response) const {
-  if (total_ <= received_) return;
-  // Room for the announced length at once: an answer grown block by block is
-  // copied again at every growth, and each growth takes fresh memory. The
-  // header is only a promise, so the room is bounded, and a reservation the
-  // allocator refuses leaves the answer to grow as it arrives.
+  const uint64_t rest = AnnouncedRest();
+  if (rest == 0) return;
+  // Room for the announced length at once, and for the read that finds the
+  // end: an answer grown block by block is copied again at every growth, and
+  // each growth takes fresh memory. The header is only a promise, so the room
+  // is bounded, and a reservation the allocator refuses leaves the answer to
+  // grow as it arrives.
   try {
-    response.reserve(response.size() +
-                     static_cast<size_t>(std::min(total_ - received_, kMaxAnswerReservation)));
+    response.reserve(response.size() + static_cast<size_t>(std::min(rest, kMaxAnswerReservation)) +
+                     kMinReadBlock);
   } catch (const std::bad_alloc&) {
   }
 }
