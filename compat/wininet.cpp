@@ -114,6 +114,11 @@ struct Transfer {
   bool headersDone = false;
   std::string body;     // received; the bytes from bodyRead on are not yet handed out
   size_t bodyRead = 0;  // handed out from the front of body
+  // While a read waits with nothing in body, what arrives goes straight into
+  // the reader's buffer; only what does not fit is kept in body.
+  char* reader = nullptr;
+  size_t readerRoom = 0;
+  size_t readerFilled = 0;
   bool finished = false;
   CURLcode result = CURLE_OK;
   DWORD stickyError = 0;  // a failure this layer detected (time-out) ends the transfer
@@ -278,16 +283,24 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
+  const size_t length = size * count;
   t.lastActivity = Clock::now();
   t.headersDone = true;
+  size_t direct = 0;
+  if (t.reader != nullptr) {
+    direct = std::min(length, t.readerRoom - t.readerFilled);
+    std::memcpy(t.reader + t.readerFilled, data, direct);
+    t.readerFilled += direct;
+  }
+  if (direct == length) return length;
   // Drop what was handed out once it is at least half the buffer, so that
   // reading a large body in small blocks moves each byte a bounded number of times.
   if (t.bodyRead > 0 && t.bodyRead >= t.body.size() / 2) {
     t.body.erase(0, t.bodyRead);
     t.bodyRead = 0;
   }
-  t.body.append(data, size * count);
-  return size * count;
+  t.body.append(data + direct, length - direct);
+  return length;
 }
 
 size_t OnUpload(char* buffer, size_t size, size_t count, void* user) {
@@ -1008,10 +1021,21 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWO
   if (!h->transfer || !h->transfer->headersDone) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
   if (bytesToRead == 0) return TRUE;
   Transfer& t = *h->transfer;
-  DWORD error = Pump(*h, [&] { return t.body.size() > t.bodyRead; });
-  const size_t available = t.body.size() - t.bodyRead;
-  if (error && available == 0) return Fail(error);
-  size_t count = std::min<size_t>(bytesToRead, available);
+  if (t.body.size() == t.bodyRead) {
+    // Nothing buffered: wait for more, which the transfer writes into the
+    // caller's buffer itself (sparing a copy of every byte that fits).
+    t.reader = static_cast<char*>(buffer);
+    t.readerRoom = bytesToRead;
+    t.readerFilled = 0;
+    const DWORD error = Pump(*h, [&] { return t.readerFilled > 0; });
+    const size_t filled = t.readerFilled;
+    t.reader = nullptr;
+    t.readerRoom = t.readerFilled = 0;
+    if (filled == 0) return error ? Fail(error) : TRUE;  // TRUE with 0 bytes: the end
+    *bytesRead = static_cast<DWORD>(filled);
+    return TRUE;
+  }
+  const size_t count = std::min<size_t>(bytesToRead, t.body.size() - t.bodyRead);
   std::memcpy(buffer, t.body.data() + t.bodyRead, count);
   t.bodyRead += count;
   if (t.bodyRead == t.body.size()) {

@@ -11,6 +11,14 @@ namespace {
 // 15 bits of window, +16: expect the gzip wrapper (header and trailer) only.
 constexpr int kGzipWindowBits = 15 + 16;
 constexpr size_t kChunkSize = 64 * 1024;
+// A gzip member is at least a 10-byte header, an empty deflate block and an
+// 8-byte trailer.
+constexpr size_t kMinMemberSize = 20;
+// deflate cannot expand data by more than this factor (258 bytes per 2 bits of
+// a repeated match, plus slack).
+constexpr size_t kMaxExpansion = 1032;
+// The most room reserved on the word of a trailer; larger outputs grow.
+constexpr size_t kMaxReservation = size_t{64} * 1024 * 1024;
 
 class InflateStream {
  public:
@@ -36,11 +44,34 @@ bool IsGzipMagic(const unsigned char* data, size_t size) {
   return size >= 2 && data[0] == 0x1F && data[1] == 0x8B;
 }
 
+// How many bytes the input probably decodes to: the size its last member's
+// trailer gives (modulo 2^32), kept below what that much input can expand to,
+// below limit and below kMaxReservation. Only a hint for reserving room: the
+// trailer is not checked until the end, a truncated input has none, and
+// earlier members add to it.
+size_t DecodedSizeHint(const std::string& input, size_t limit) {
+  if (input.size() < kMinMemberSize) return 0;
+  const auto* end = reinterpret_cast<const unsigned char*>(input.data()) + input.size();
+  const size_t stated = static_cast<size_t>(end[-4]) | static_cast<size_t>(end[-3]) << 8 |
+                        static_cast<size_t>(end[-2]) << 16 | static_cast<size_t>(end[-1]) << 24;
+  const size_t reach = input.size() > limit / kMaxExpansion ? limit : input.size() * kMaxExpansion;
+  return std::min({stated, reach, limit, kMaxReservation});
+}
+
 bool Inflate(const std::string& input, std::string& output, size_t limit) {
   if (input.empty()) return false;
   InflateStream inflater;
   if (!inflater.Init()) return false;
   z_stream& stream = inflater.get();
+
+  // One allocation of the expected size instead of repeated growth, each of
+  // which would copy what was decoded so far. One step more, because each
+  // call of inflate is given a whole step of room. Failing to reserve is not
+  // an error: the output then grows.
+  try {
+    output.reserve(DecodedSizeHint(input, limit) + kChunkSize);
+  } catch (const std::bad_alloc&) {
+  }
 
   const auto* next = reinterpret_cast<const unsigned char*>(input.data());
   size_t remaining = input.size();

@@ -1,6 +1,8 @@
 #include "transport/http_session.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "foundation/critical_section.h"
 #include "foundation/registry.h"
@@ -20,13 +22,22 @@ namespace {
 // usable when sessions left open are destroyed at unload.
 CriticalSection gAbortLock;
 
-CriticalSection& AbortLock() { return gAbortLock; }
+CriticalSection& AbortLock() {
+  return gAbortLock;
+}
 
 const WsString kGzip = L"gzip";
 const WsString kHttps = L"https://";
 const wchar_t kGzipHeader[] = L"Accept-Encoding: gzip\r\n";
 
+// Every read asks for one block. The answer's tail is made room for in
+// larger steps (the rest of the announced length within these bounds), so
+// that it is sized once per step rather than once per block.
 constexpr DWORD kReadBlockSize = 16384;
+constexpr DWORD kMinTailGrowth = kReadBlockSize;
+constexpr DWORD kMaxTailGrowth = 1024 * 1024;
+// The most room made for an answer up front on the word of its Content-Length.
+constexpr uint64_t kMaxAnswerReservation = uint64_t{64} * 1024 * 1024;
 constexpr DWORD kOneHourMs = 3600000;
 constexpr DWORD kUrlPartCapacity = 2084;
 constexpr DWORD kFirstInternetError = 12001;
@@ -114,20 +125,28 @@ void WsHttpSession::Submit(const WsString& url, const WsString& postData, std::s
     lastTick_ = GetTickCount();
     if (total_ == 0 || received_ < total_) {
       LogWrite(L"\tStarting download...");
-      std::vector<char> block(kReadBlockSize);
+      ReserveForAnswer(response);
+      // Each block is read straight into the answer's own tail, which grows
+      // whenever less than a block is left and is trimmed to what arrived
+      // after the last read.
+      size_t filled = response.size();
       for (;;) {
+        if (response.size() - filled < kReadBlockSize) response.resize(filled + NextTailGrowth());
         DWORD count = 0;
         // A successful read leaves the error at zero, so what remains after
         // the loop is the error the last read ended with.
         SetLastError(0);
-        if (!InternetReadFile(request_, block.data(), kReadBlockSize, &count) || count == 0) break;
+        if (!InternetReadFile(request_, response.data() + filled, kReadBlockSize, &count) ||
+            count == 0)
+          break;
+        filled += count;
         received_ += count;
-        response.append(block.data(), count);
         const DWORD now = GetTickCount();
         elapsed_ += now - lastTick_;
         lastTick_ = now;
       }
       lastError_ = GetLastError();
+      response.resize(filled);
       if (IsLogging()) LogWrite(L"\tDownload complete.  Time elapsed: " + Decimal(elapsed_));
       if (lastError_ != ERROR_INSUFFICIENT_BUFFER) {
         EvaluateInternetErrorCode(lastError_, kWsHttpIncomplete);
@@ -429,6 +448,29 @@ bool WsHttpSession::QueryHeaderText(DWORD query, WsString& out) {
   if (!ok) return false;
   out.assign(buffer.data(), size / sizeof(wchar_t));
   return true;
+}
+
+uint64_t WsHttpSession::AnnouncedRest() const {
+  return total_ > received_ ? total_ - received_ : 0;
+}
+
+size_t WsHttpSession::NextTailGrowth() const {
+  return static_cast<size_t>(std::clamp<uint64_t>(AnnouncedRest(), kMinTailGrowth, kMaxTailGrowth));
+}
+
+void WsHttpSession::ReserveForAnswer(std::string& response) const {
+  const uint64_t rest = AnnouncedRest();
+  if (rest == 0) return;
+  // Room for the announced length at once, and for the read that finds the
+  // end: an answer grown block by block is copied again at every growth, and
+  // each growth takes fresh memory. The header is only a promise, so the room
+  // is bounded, and a reservation the allocator refuses leaves the answer to
+  // grow as it arrives.
+  try {
+    response.reserve(response.size() + static_cast<size_t>(std::min(rest, kMaxAnswerReservation)) +
+                     kMinTailGrowth);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 bool WsHttpSession::GetTotalDataSize() {

@@ -63,6 +63,13 @@ class WsHttpSession {
   WsStatus CheckStatusCode(bool mustNotReturn);
   bool AskForAuthentication();
   bool GetTotalDataSize();
+  // The part of the announced length that has not arrived (0 when none was
+  // announced).
+  uint64_t AnnouncedRest() const;
+  // How far the answer's tail grows when the reads have filled it.
+  size_t NextTailGrowth() const;
+  // Makes room in response for the rest of the announced length.
+  void ReserveForAnswer(std::string& response) const;
   void EvaluateInternetErrorCode(DWORD code, WsStatus status);
   WsString GetContentEncoding();
 

@@ -115,6 +115,7 @@ struct Client {
         return result;
       }
       if (count == 0) return result;
+      EXPECT_LE(count, blockSize);
       ++result.blocks;
       result.bytes.append(block.data(), count);
     }
@@ -331,6 +332,51 @@ TEST_F(WinInet, BodyIsHandedOutAsItArrives) {
   ASSERT_EQ(read.wait_for(kHangGuard), std::future_status::ready);
   ASSERT_TRUE(read.get());
   EXPECT_EQ(std::string(block, count), "first|");
+}
+
+// Whatever the size of the reads, against bodies that arrive in many network
+// reads, at once or with a pause, the bytes come out whole and in order.
+TEST_F(WinInet, ReadsOfAnySizeGiveTheWholeBody) {
+  auto pattern = [](size_t size) {
+    std::string out(size, '\0');
+    uint32_t state = 99;
+    for (char& c : out) {
+      state = state * 1103515245u + 12345u;
+      c = static_cast<char>('0' + (state >> 16) % 75);
+    }
+    return out;
+  };
+  constexpr DWORD kMiB = 1024 * 1024;
+  struct Case {
+    const char* name;
+    DWORD block;
+    size_t size;
+    size_t pauseAfter;  // 0: no pause
+  } cases[] = {
+      {"single bytes", 1, 70000, 0},
+      {"odd blocks", 4097, kMiB + 3, 0},
+      {"the transport's smallest block", 16384, kMiB + 3, 0},
+      {"blocks of a MiB", kMiB, 3 * kMiB + 7, 0},
+      {"one block larger than the body", 8 * kMiB, 3 * kMiB + 7, 0},
+      {"large block, pause in the body", kMiB, 200000, 70001},
+  };
+  TestServer server;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string body = pattern(c.size);
+    ScriptedResponse response = ScriptedResponse::Ok(body);
+    if (c.pauseAfter) {
+      response.bodySplit = c.pauseAfter;
+      response.delayInBody = milliseconds(100);
+    }
+    server.Enqueue(response);
+    Client client(server.Port());
+    ASSERT_EQ(client.Get(L"/body"), 0u);
+    ReadResult read = client.ReadAll(c.block);
+    EXPECT_EQ(read.error, 0u);
+    EXPECT_EQ(read.bytes.size(), body.size());
+    EXPECT_TRUE(read.bytes == body);
+  }
 }
 
 TEST_F(WinInet, SilentServerTimesOut) {

@@ -132,6 +132,9 @@ TEST(TransportHttpSession, AnswerBodies) {
   auto lyingLength = ScriptedResponse::Ok(xml);
   lyingLength.contentLength = static_cast<long long>(xml.size()) + 10;
   lyingLength.closeAfter = true;
+  // Far more than an answer needs, below the sizes refused outright.
+  auto hugeLength = lyingLength;
+  hugeLength.contentLength = 1500000000;
   auto cutBody = ScriptedResponse::Ok(xml);
   cutBody.fault = ServerFault::kCloseInBody;
   cutBody.bodySplit = 5;
@@ -155,6 +158,7 @@ TEST(TransportHttpSession, AnswerBodies) {
       {"no Content-Length", noLength, kWsOk, std::string(100000, 'n')},
       {"empty body", emptyBody, kWsOk, ""},
       {"Content-Length larger than the body", lyingLength, kWsHttpIncomplete, ""},
+      {"Content-Length far beyond the body", hugeLength, kWsHttpIncomplete, ""},
       {"body cut short", cutBody, kWsHttpIncomplete, ""},
   };
   TestServer server;
