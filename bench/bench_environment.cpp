@@ -24,7 +24,7 @@ std::wstring RegistryText(const std::string& url) {
 
 struct BenchEnvironment::State {
   TempDir dir;
-  rules_test::InventoryFixture inventory;
+  rules_test::InventoryFixture inventory{rules_test::InventoryFixture::kNoCallLog};
   TestServer server;
   std::unique_ptr<ScopedRegistry> registry;
   std::map<size_t, std::string> answers;

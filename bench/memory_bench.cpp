@@ -85,7 +85,7 @@ int main() {
   // What the sessions read: a private registry naming a service that is never
   // asked, the inventory that makes some of the notifications apply, and the
   // answer in a file.
-  rules_test::InventoryFixture inventory;
+  rules_test::InventoryFixture inventory(rules_test::InventoryFixture::kNoCallLog);
   inventory.Write(GenerateInventory());
   const ScopedRegistry registry(
       L"Windows Registry Editor Version 5.00\r\n\r\n"
