@@ -1,5 +1,6 @@
 #include "foundation/guid.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -8,43 +9,49 @@
 
 namespace {
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  return -1;
-}
-
 bool IsSeparator(wchar_t c) {
   return c == L'-' || c == L'{' || c == L'}' || c == L'(' || c == L')';
 }
 
+// What each ASCII character is to a GUID: a digit's value, kSkip for the
+// separators "-{}()", kBad for everything else.
+constexpr int8_t kSkip = -2;
+constexpr int8_t kBad = -1;
+
+struct DigitTable {
+  int8_t value[128];
+  constexpr DigitTable() : value{} {
+    for (int c = 0; c < 128; ++c) value[c] = kBad;
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<int8_t>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<int8_t>(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<int8_t>(c - 'a' + 10);
+    for (char c : {'-', '{', '}', '(', ')'}) value[static_cast<int>(c)] = kSkip;
+  }
+};
+constexpr DigitTable kDigits;
+
 // A text is a GUID when, without the characters "-{}()", it is exactly 32
 // hexadecimal digits (of either case), read 8-4-4-2x8. Read straight from the
-// text, without building its normalised form.
+// text, without building its normalised form: the first 16 digits collect in
+// one 64-bit word, the last 16 in another.
 bool ParseDigits(const wchar_t* text, size_t length, GUID& out) {
-  GUID parsed{};
+  uint64_t words[2] = {0, 0};
   size_t count = 0;
   for (const wchar_t* end = text + length; text != end; ++text) {
     const wchar_t c = *text;
-    if (IsSeparator(c)) continue;
-    const int d = HexDigit(c);
-    if (d < 0 || count == 32) return false;
-    const auto digit = static_cast<uint32_t>(d);
-    if (count < 8) {
-      parsed.Data1 = (parsed.Data1 << 4) | digit;
-    } else if (count < 12) {
-      parsed.Data2 = static_cast<uint16_t>((parsed.Data2 << 4) | digit);
-    } else if (count < 16) {
-      parsed.Data3 = static_cast<uint16_t>((parsed.Data3 << 4) | digit);
-    } else {
-      uint8_t& byte = parsed.Data4[(count - 16) / 2];
-      byte = static_cast<uint8_t>((byte << 4) | digit);
-    }
+    const auto code = static_cast<uint32_t>(c);
+    const int d = code < 128 ? kDigits.value[code] : kBad;
+    if (d == kSkip) continue;
+    if (d == kBad || count == 32) return false;
+    uint64_t& word = words[count >> 4];
+    word = (word << 4) | static_cast<uint64_t>(d);
     ++count;
   }
   if (count != 32) return false;
-  out = parsed;
+  out.Data1 = static_cast<uint32_t>(words[0] >> 32);
+  out.Data2 = static_cast<uint16_t>(words[0] >> 16);
+  out.Data3 = static_cast<uint16_t>(words[0]);
+  for (int i = 0; i < 8; ++i) out.Data4[i] = static_cast<uint8_t>(words[1] >> (56 - 8 * i));
   return true;
 }
 
@@ -80,7 +87,7 @@ void Guid::Assign(const wchar_t* text, size_t length) {
   text_.assign(text, length);
   if (ParseDigits(text, length, value_)) {
     notGuid_ = false;
-    WsString().swap(normalised_);  // a GUID key keeps no normalised text
+    if (!normalised_.empty()) WsString().swap(normalised_);  // a GUID key keeps none
   } else {
     notGuid_ = true;
     Normalize(text_, normalised_);
