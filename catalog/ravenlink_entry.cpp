@@ -30,8 +30,12 @@ bool NeedsNewerEngine(const WsString& minimum) {
 }  // namespace
 
 bool ParseSeverity(const WsString& text, int32_t& severity) {
+  return ParseSeverity(text.c_str(), severity);
+}
+
+bool ParseSeverity(const wchar_t* text, int32_t& severity) {
   for (const SeverityWord& word : kSeverities) {
-    if (text.EqualsNoCase(word.text)) {
+    if (WsString::SameNoCase(text, word.text)) {
       severity = word.value;
       return true;
     }
@@ -105,7 +109,8 @@ void WsRavenlinkEntry::Read(pugi::xml_node notification) {
   }
   id_ = GetChildText(notification, L"ID");
   target_application_ = GetChildText(notification, L"targetApplication");
-  if (!ParseSeverity(GetChildText(notification, L"severity"), severity_)) {
+  // Read in place: no severity word holds a line end for GetText to convert.
+  if (!ParseSeverity(GetChild(notification, L"severity").child_value(), severity_)) {
     throw WsStatus(kWsXmlBadValue);
   }
   message_family_ = GetChildText(notification, L"messageFamily");

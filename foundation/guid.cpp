@@ -55,6 +55,20 @@ bool ParseDigits(const wchar_t* text, size_t length, GUID& out) {
   return true;
 }
 
+// Whether a text that reads as a GUID is spelt exactly as ToString prints
+// it: braces, hyphens after the 8th, 12th, 16th and 20th digit, upper case.
+bool IsPrinted(const wchar_t* text, size_t length) {
+  if (length != 38 || text[0] != L'{' || text[37] != L'}') return false;
+  for (size_t hyphen : {9, 14, 19, 24}) {
+    if (text[hyphen] != L'-') return false;
+  }
+  // The other 32 characters are digits, as the text read as a GUID.
+  for (size_t i = 1; i < 37; ++i) {
+    if (text[i] >= L'a' && text[i] <= L'f') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 size_t Guid::Normalize(const WsString& text, WsString& normalised) {
@@ -84,18 +98,26 @@ void Guid::Assign(const wchar_t* text, size_t length) {
     Clear();
     return;
   }
-  text_.assign(text, length);
   if (ParseDigits(text, length, value_)) {
     notGuid_ = false;
+    printedText_ = IsPrinted(text, length);
+    if (printedText_) {
+      text_.clear();
+    } else {
+      text_.assign(text, length);
+    }
     if (!normalised_.empty()) WsString().swap(normalised_);  // a GUID key keeps none
   } else {
     notGuid_ = true;
+    printedText_ = false;
+    text_.assign(text, length);
     Normalize(text_, normalised_);
   }
 }
 
 void Guid::Clear() {
   text_.clear();
+  printedText_ = false;
   normalised_.clear();
   notGuid_ = true;
 }

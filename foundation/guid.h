@@ -29,7 +29,8 @@ class Guid {
   bool NotGuid() const { return notGuid_; }
   // Meaningful only when IsGuid().
   const GUID& Value() const { return value_; }
-  const WsString& Text() const { return text_; }
+  // The text the key was made from, unchanged.
+  WsString Text() const { return printedText_ ? ToString() : text_; }
   // Empty for a GUID.
   const WsString& Normalised() const { return normalised_; }
 
@@ -45,7 +46,11 @@ class Guid {
   void Assign(const wchar_t* text, size_t length);
 
   GUID value_{};
+  // Empty when printedText_ is set: the text was the printed form of the
+  // value, the usual spelling, and is made again on demand, so that most
+  // keys (and their copies) hold no text of their own.
   WsString text_;
+  bool printedText_ = false;
   WsString normalised_;
   bool notGuid_ = true;
 };

@@ -20,6 +20,8 @@ TEST(GuidTest, ParseAndPrint) {
       {L"6b29fc40ca471067b31d00dd010662da", true, kBraced, L""},
       {L"(6B29FC40-CA47-1067-B31D-00DD010662DA)", true, kBraced, L""},
       {L"6b29fc40-ca47-1067-b31d-00dd010662da", true, kBraced, L""},
+      {L"{6b29fc40-ca47-1067-b31d-00dd010662da}", true, kBraced, L""},
+      {L"{6B29FC40C-A47-1067-B31D-00DD010662DA}", true, kBraced, L""},  // hyphen moved
       {L"MyProduct", false, L"MyProduct", L"MYPRODUCT"},
       {L"{My-(Product)}", false, L"{My-(Product)}", L"MYPRODUCT"},
       {L"6B29FC40CA471067B31D00DD010662D", false, L"6B29FC40CA471067B31D00DD010662D",
@@ -36,6 +38,9 @@ TEST(GuidTest, ParseAndPrint) {
     EXPECT_EQ(g.NotGuid(), !c.isGuid) << c.text;
     EXPECT_FALSE(g.IsEmpty()) << c.text;
     EXPECT_EQ(g.Text(), WsString(c.text)) << c.text;
+    const Guid copy = g;
+    EXPECT_EQ(copy.Text(), WsString(c.text)) << c.text;
+    EXPECT_EQ(copy, g) << c.text;
     EXPECT_EQ(g.ToString(), WsString(c.printed)) << c.text;
     EXPECT_EQ(g.Normalised(), WsString(c.normalised)) << c.text;
   }
