@@ -15,6 +15,11 @@ namespace {
 
 constexpr int64_t kSizes[] = {100, 1000, 10000, 50000};
 
+// Every benchmark here runs its work once, untimed, before the timed
+// loop. The allocator then already holds the memory the work needs, whichever
+// benchmark ran before; otherwise the first of a figure and its limit to run
+// pays for growing the heap (a large share at 50,000 notifications).
+
 void SizeArgs(benchmark::internal::Benchmark* bench) {
   for (int64_t size : kSizes) bench->Arg(size);
   bench->Unit(benchmark::kMillisecond);
@@ -28,12 +33,14 @@ void ParseEvaluate(benchmark::State& state) {
   const size_t count = static_cast<size_t>(state.range(0));
   const WsString path = env.AnswerFile(count);
   int32_t messages = 0;
-  for (auto _ : state) {
+  const auto once = [&] {
     WsRavenlinkSession session(BenchEnvironment::Client(), 9, 0);
     session.LoadNotificationResponse(path);
     session.GetMessageCount(&messages);
     benchmark::DoNotOptimize(messages);
-  }
+  };
+  once();  // untimed warm-up
+  for (auto _ : state) once();
   if (messages == 0) state.SkipWithError("no notification applies");
   state.counters["applicable"] = messages;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * env.Answer(count).size()));
@@ -45,12 +52,14 @@ void BareParse(benchmark::State& state) {
   auto& env = BenchEnvironment::Get();
   const size_t count = static_cast<size_t>(state.range(0));
   const std::string path = std::filesystem::path(env.AnswerFile(count).c_str()).string();
-  for (auto _ : state) {
+  const auto once = [&] {
     pugi::xml_document document;
     const pugi::xml_parse_result result = document.load_file(path.c_str());
     if (!result) throw std::runtime_error("bare parse failed");
     benchmark::DoNotOptimize(document.first_child());
-  }
+  };
+  once();
+  for (auto _ : state) once();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * env.Answer(count).size()));
 }
 BENCHMARK(BareParse)->Apply(SizeArgs);
@@ -59,12 +68,14 @@ void GzipDecode(benchmark::State& state) {
   auto& env = BenchEnvironment::Get();
   const size_t count = static_cast<size_t>(state.range(0));
   const std::string& encoded = env.GzipAnswer(count);
-  for (auto _ : state) {
+  const auto once = [&] {
     std::string response = encoded;
     GunzipResponse(response);
     if (response.size() != env.Answer(count).size()) throw std::runtime_error("decode failed");
     benchmark::DoNotOptimize(response.data());
-  }
+  };
+  once();
+  for (auto _ : state) once();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * env.Answer(count).size()));
 }
 BENCHMARK(GzipDecode)->Apply(SizeArgs);
@@ -75,7 +86,7 @@ void ZlibInflate(benchmark::State& state) {
   auto& env = BenchEnvironment::Get();
   const size_t count = static_cast<size_t>(state.range(0));
   const std::string& encoded = env.GzipAnswer(count);
-  for (auto _ : state) {
+  const auto once = [&] {
     std::string input = encoded;
     std::string output;
     z_stream stream{};
@@ -94,7 +105,9 @@ void ZlibInflate(benchmark::State& state) {
     inflateEnd(&stream);
     if (result != Z_STREAM_END) throw std::runtime_error("inflate failed");
     benchmark::DoNotOptimize(output.data());
-  }
+  };
+  once();
+  for (auto _ : state) once();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * env.Answer(count).size()));
 }
 BENCHMARK(ZlibInflate)->Apply(SizeArgs);
