@@ -1,19 +1,7 @@
 #include "packet/xml_helpers.h"
 
-#include <cwchar>
-
 #include "packet/xml_document.h"
 #include "packet/xml_serializable.h"
-
-namespace {
-
-// Lookups by name compare the first characters before the whole names: most
-// names differ there, and the call is spared.
-bool SameName(const wchar_t* a, const wchar_t* b) {
-  return *a == *b && std::wcscmp(a, b) == 0;
-}
-
-}  // namespace
 
 pugi::xml_node AppendElement(pugi::xml_node parent, const WsString& name) {
   return parent.append_child(name.c_str());

@@ -10,6 +10,15 @@
 
 #include "foundation/ws_string.h"
 
+// Exact equality of two element or attribute names. Inline: names are short
+// and mostly differ in their first character.
+inline bool SameName(const wchar_t* a, const wchar_t* b) {
+  for (; *a == *b; ++a, ++b) {
+    if (*a == 0) return true;
+  }
+  return false;
+}
+
 class WsXmlDocument;
 class WsXmlSerializable;
 

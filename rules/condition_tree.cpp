@@ -1,6 +1,5 @@
 #include "rules/condition_tree.h"
 
-#include <cwchar>
 #include <memory>
 
 #include "foundation/ws_status.h"
@@ -30,7 +29,7 @@ class DepthGuard {
 };
 
 bool NameIs(const wchar_t* name, const wchar_t* expected) {
-  return std::wcscmp(name, expected) == 0;
+  return SameName(name, expected);
 }
 
 std::unique_ptr<Condition> NewCondition(const wchar_t* name, ConditionTree* owner) {
@@ -75,7 +74,7 @@ void ForgetResults(Condition& node) {
 }  // namespace
 
 void Condition::Load(pugi::xml_node element) {
-  negated_ = GetAttribute(element, L"logic").EqualsNoCase(L"not");
+  negated_ = WsString::SameNoCase(FindAttribute(element, L"logic").value(), L"not");
 }
 
 IRulesEngine& Condition::Engine() const {
