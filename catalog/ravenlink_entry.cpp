@@ -29,10 +29,6 @@ bool NeedsNewerEngine(const WsString& minimum) {
 
 }  // namespace
 
-bool ParseSeverity(const WsString& text, int32_t& severity) {
-  return ParseSeverity(text.c_str(), severity);
-}
-
 bool ParseSeverity(const wchar_t* text, int32_t& severity) {
   for (const SeverityWord& word : kSeverities) {
     if (WsString::SameNoCase(text, word.text)) {

@@ -24,7 +24,6 @@ extern const WsString kEngineVersion;
 
 // Severity words (compared without regard to case) and their values; false
 // for any other text.
-bool ParseSeverity(const WsString& text, int32_t& severity);
 bool ParseSeverity(const wchar_t* text, int32_t& severity);
 
 class WsRavenlinkEntry : public WsXmlSerializable {
