@@ -660,7 +660,7 @@ TEST_F(FetchTest, PingTimesOut) {
   const ScriptedResponse stalled = Stalled(AnswerXml({}));
   server_.Enqueue(stalled);
   Session session;
-  EXPECT_EQ(PingServer(session, 200), RAVENLINK_TRANSPORT_FAILED);
+  EXPECT_EQ(PingReachingServer(session, 200), RAVENLINK_TRANSPORT_FAILED);
   Answer({});
   EXPECT_EQ(PingServer(session, 5000), RAVENLINK_OK);
 }
