@@ -55,7 +55,7 @@ void WsHttpRequest::ThreadProc(Worker* worker) {
     status_.store(kWsInternal);
   }
   // Last action: once the event is set the caller may release the worker.
-  SetEvent(worker->DoneEvent());
+  worker->SignalDone();
 }
 
 void WsHttpRequest::ReleaseWorker() {

@@ -1,6 +1,16 @@
 // CWorkerThread<T>: runs one member function of its owner on a thread of its
 // own and lets the caller wait for it while the caller's window messages keep
 // flowing. One worker serves one transfer.
+//
+// The owner may let this module go as soon as it has seen the done event
+// (a session closed, or destroyed at unload, and the module freed at once).
+// A thread that set the event itself would still have the way back out of
+// this module's code ahead of it, and on Windows nothing in the loader waits
+// for that: thread ends are held up by the loader lock that an unload holds.
+// So on Windows the routine runs on the system thread pool, which sets the
+// event only after the routine has returned into the pool's own code. The
+// platform layer's _beginthread instead keeps the module until its threads
+// have been joined.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +28,8 @@ class CWorkerThread {
     NotStarted = 3
   };
 
-  // The routine runs on the worker thread and signals DoneEvent() as its very
-  // last action: the worker may be destroyed as soon as that happens.
+  // The routine runs on the worker thread and calls SignalDone() as its very
+  // last action: the worker may be destroyed as soon as the event is set.
   typedef void (T::*Routine)(CWorkerThread* worker);
 
   static constexpr uintptr_t kNoThread = ~static_cast<uintptr_t>(0);
@@ -37,7 +47,13 @@ class CWorkerThread {
     doneEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (doneEvent_ == nullptr) throw CreateEventFailed;
     routine_ = routine;
+#ifdef _WIN32
+    thread_ = TrySubmitThreadpoolCallback(&CWorkerThread::PoolEntry, this, nullptr)
+                  ? kPoolThread
+                  : kNoThread;
+#else
     thread_ = _beginthread(&CWorkerThread::Entry, 0, this);
+#endif
     if (thread_ == kNoThread) {
       CloseDoneEvent();
       throw CreateThreadFailed;
@@ -75,16 +91,39 @@ class CWorkerThread {
     CloseDoneEvent();
   }
 
+  // The routine's last action: the done event is set (on Windows, by the
+  // thread pool once the routine has returned).
+  void SignalDone() {
+#ifdef _WIN32
+    SetEventWhenCallbackReturns(instance_, doneEvent_);
+#else
+    SetEvent(doneEvent_);
+#endif
+  }
+
   HANDLE DoneEvent() const { return doneEvent_; }
   bool IsRunning() const { return thread_ != kNoThread; }
 
  private:
+#ifdef _WIN32
+  // Stands for the thread while the routine runs on the pool.
+  static constexpr uintptr_t kPoolThread = 1;
+
+  static void CALLBACK PoolEntry(PTP_CALLBACK_INSTANCE instance, void* argument) {
+    auto* worker = static_cast<CWorkerThread*>(argument);
+    worker->instance_ = instance;
+    CallbackMayRunLong(instance);  // a transfer can block for minutes
+    (worker->owner_->*(worker->routine_))(worker);
+  }
+  PTP_CALLBACK_INSTANCE instance_ = nullptr;
+#else
   static void Entry(void* argument) {
     // Nothing may touch the worker after the routine returns: it signalled
     // the done event, and the owner may already have deleted the worker.
     auto* worker = static_cast<CWorkerThread*>(argument);
     (worker->owner_->*(worker->routine_))(worker);
   }
+#endif
 
   void CloseDoneEvent() {
     if (doneEvent_ != nullptr) {
