@@ -143,10 +143,8 @@ TEST_F(FreshLibrary, UnloadWithTracingDestroysEverySession) {
 }
 
 // The last session, destroyed at unload, closes the log with its summary
-// block. Disabled: the log's separator text is a function-local static of
-// the trace log, built after the session manager and so destroyed before it
-// at unload; the summary separators come out garbled. Enable once that
-// constant lives for the whole module.
+// block, whose separators are intact although function-local statics are
+// gone by then.
 TEST_F(FreshLibrary, UnloadWithTracingWritesAnIntactSummary) {
   TempDir dir;
   const auto log = dir.path() / "trace.log";
