@@ -144,7 +144,8 @@ TEST(Exports, TableCoversEveryExportThatTakesAHandle) {
 TEST(Exports, BadHandlesFailAndLeaveOutputsAlone) {
   const int closed = OpenSession();
   ASSERT_EQ(WsRavenlinkClose(closed), RAVENLINK_OK);
-  const int neverIssued = OpenSession() + 1;
+  const int open = OpenSession();
+  const int neverIssued = open + 1;
 
   Outputs outputs;
   for (const ExportCase& c : AllHandleExports()) {
@@ -163,6 +164,7 @@ TEST(Exports, BadHandlesFailAndLeaveOutputsAlone) {
       EXPECT_TRUE(outputs.Untouched()) << c.name << " with handle " << h.what;
     }
   }
+  EXPECT_EQ(WsRavenlinkClose(open), RAVENLINK_OK);
 }
 
 TEST(Exports, OpenSessionAnswersOnlyResultCodes) {
