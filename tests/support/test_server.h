@@ -45,6 +45,11 @@ enum class ServerFault {
   kStallInBody,        // send the first bodySplit bytes, then wait until the client goes away
 };
 
+// A wait before the status line for an exchange that a test needs still
+// running when the call that started it returns: long enough that a busy
+// machine does not finish it first.
+inline constexpr std::chrono::milliseconds kNotWaitedForDelay{1000};
+
 struct ScriptedResponse {
   int status = 200;
   std::string reason;  // default: the usual phrase for the status

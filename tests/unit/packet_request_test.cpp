@@ -147,7 +147,7 @@ TEST(ServerPingTest, JudgesTheServerCode) {
 TEST(ServerPingTest, APingNotWaitedForIsNotJudged) {
   TestServer server;
   ScriptedResponse answer = ScriptedResponse::Ok(Answer("<status code=\"900\"/>"));
-  answer.delayBeforeStatus = std::chrono::milliseconds(300);  // still running when RunPing returns
+  answer.delayBeforeStatus = kNotWaitedForDelay;  // still running when RunPing returns
   server.Enqueue(answer);
   WsFlumewayServerPing ping(SampleClient(), L"en-XX", true);
   ping.SetUrl(Url(server, "/"));
@@ -177,7 +177,7 @@ TEST(ServerPingTest, PingServiceFrom) {
   for (const Case& c : cases) {
     TestServer server;
     ScriptedResponse answer = ScriptedResponse::Ok(Answer(c.status));
-    if (c.timeoutMs == 0) answer.delayBeforeStatus = std::chrono::milliseconds(300);
+    if (c.timeoutMs == 0) answer.delayBeforeStatus = kNotWaitedForDelay;
     server.Enqueue(answer);
     ScopedRegistry registry(
         L"Windows Registry Editor Version 5.00\r\n\r\n"

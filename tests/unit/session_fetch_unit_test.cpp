@@ -233,7 +233,7 @@ TEST_F(SessionFetchTest, PingJudgesTheAnswerOnlyWithATimeLimit) {
     ScriptedResponse answer = ScriptedResponse::Ok(Answer("", row.code));
     // Without a time limit the answer is left unjudged only when the ping
     // is still running once started; a slow answer makes sure it is.
-    if (row.timeoutMs == 0) answer.delayBeforeStatus = std::chrono::milliseconds(300);
+    if (row.timeoutMs == 0) answer.delayBeforeStatus = kNotWaitedForDelay;
     server.Enqueue(answer);
     WsRavenlinkSession session(Client(L"Mine", 1), 9, 0);
     EXPECT_EQ(session.PingServer(row.timeoutMs) == kWsOk, row.ok)
