@@ -104,7 +104,7 @@ TEST(TransportHttpRequest, ExecuteWithoutWaitThenPoll) {
   EXPECT_EQ(request.Poll(0), kWsNoTransfer);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ScriptedResponse answer = Slow("polled body", milliseconds(500));
+    ScriptedResponse answer = Slow("polled body", kNotWaitedForDelay);
     answer.status = row.http;
     server.Enqueue(answer);
     EXPECT_EQ(request.Execute(0, true), kWsStillRunning);
@@ -119,7 +119,7 @@ TEST(TransportHttpRequest, ExecuteWithoutWaitThenPoll) {
 
 TEST(TransportHttpRequest, ExecuteWhileRunningLeavesTheTransferAlone) {
   TestServer server;
-  server.Enqueue(Slow("first", milliseconds(500)));
+  server.Enqueue(Slow("first", kNotWaitedForDelay));
   WsHttpRequest request(L"App", L"1.0", true);
   request.SetUrl(ServerUrl(server, "/busy"));
   ASSERT_EQ(request.Execute(0, true), kWsStillRunning);
@@ -132,15 +132,17 @@ TEST(TransportHttpRequest, ExecuteWhileRunningLeavesTheTransferAlone) {
 
 TEST(TransportHttpRequest, TimeLimitAbortsAndCollectsTheWorker) {
   TestServer server;
-  // The answer starts, then pauses in the body far beyond the limit.
+  // The answer starts, then pauses in the body far beyond the limit. The
+  // limit leaves a busy machine time to get the request to the server, or the
+  // paused answer would be left for the next request.
   ScriptedResponse slow = ScriptedResponse::Ok("too late");
   slow.bodySplit = 3;
-  slow.delayInBody = seconds(3);
+  slow.delayInBody = seconds(5);
   server.Enqueue(slow);
   server.Enqueue(ScriptedResponse::Ok("next"));
   WsHttpRequest request(L"App", L"1.0", true);
   request.SetUrl(ServerUrl(server, "/slow"));
-  EXPECT_EQ(HexStatus(RaisedStatus([&] { request.Execute(300, true); })),
+  EXPECT_EQ(HexStatus(RaisedStatus([&] { request.Execute(1000, true); })),
             HexStatus(kWsHttpTimeLimit));
   // The worker has ended and was released.
   EXPECT_EQ(request.Poll(0), kWsNoTransfer);
