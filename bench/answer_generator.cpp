@@ -147,3 +147,13 @@ std::string GenerateInventory() {
   }
   return out;
 }
+
+ClientIdentity BenchClient() {
+  ClientIdentity client;
+  client.swapp = L"App";
+  client.swappVersion = L"1.0";
+  client.ownTargetOnly = 1;
+  client.wrapperlib = L"App";
+  client.wrapperlibVersion = L"2.0";
+  return client;
+}

@@ -1,12 +1,14 @@
 // Generated service answers for the benchmarks: packets of realistic
 // notifications (every kind of condition, several messages per notification,
-// display names), the inventory that makes some of them apply, and a content
-// query with many criteria.
+// display names), the inventory that makes some of them apply, a content
+// query with many criteria, and the identity the benchmark sessions open with.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
 #include <string>
+
+#include "packet/client_identity.h"
 
 // The answer packet, UTF-8, with `count` notifications. The same count always
 // gives the same bytes.
@@ -25,3 +27,6 @@ std::string GenerateInventory();
 
 // The product key the generated conditions use for item `index`.
 std::wstring ProductKey(size_t index);
+
+// The identity the benchmark sessions open with.
+ClientIdentity BenchClient();

@@ -99,16 +99,6 @@ void BenchEnvironment::PointRegistryAt(const std::string& url) {
   state_->registry->Replace(RegistryText(url));
 }
 
-ClientIdentity BenchEnvironment::Client() {
-  ClientIdentity client;
-  client.swapp = L"App";
-  client.swappVersion = L"1.0";
-  client.ownTargetOnly = 1;
-  client.wrapperlib = L"App";
-  client.wrapperlibVersion = L"2.0";
-  return client;
-}
-
 void ServeBytes(TestServer& server, const std::string& bytes, bool gzipBytes) {
   ScriptedResponse response = ScriptedResponse::Ok(bytes);
   response.headers.emplace_back("Content-Type", "text/xml; charset=utf-8");

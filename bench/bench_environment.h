@@ -8,7 +8,6 @@
 #include <string>
 
 #include "foundation/ws_string.h"
-#include "packet/client_identity.h"
 #include "support/test_server.h"
 
 class BenchEnvironment {
@@ -37,9 +36,6 @@ class BenchEnvironment {
   std::string ReferenceServiceBase(size_t count);
   // Makes the registry name `url` as the service (ServiceUrl() to go back).
   void PointRegistryAt(const std::string& url);
-
-  // The identity the benchmark sessions open with.
-  static ClientIdentity Client();
 
  private:
   struct State;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "answer_generator.h"
 #include "bare_transfer.h"
 #include "bench_environment.h"
 #include "session/ravenlink_session.h"
@@ -18,7 +19,7 @@
 namespace {
 
 WsStatus FetchOnce() {
-  WsRavenlinkSession session(BenchEnvironment::Client(), 9, 0);
+  WsRavenlinkSession session(BenchClient(), 9, 0);
   WsStatus status = session.StartGetNotifications();
   while (status == kWsStillRunning) status = session.CheckGetNotifications();
   int32_t count = 0;

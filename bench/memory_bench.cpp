@@ -101,15 +101,9 @@ int main() {
   }
   const WsString path(file.wstring());
 
-  ClientIdentity client;
-  client.swapp = L"App";
-  client.swappVersion = L"1.0";
-  client.ownTargetOnly = 1;
-  client.wrapperlib = L"App";
-  client.wrapperlibVersion = L"2.0";
   std::unique_ptr<WsRavenlinkSession> session;
   const auto [sessionPeak, sessionHeld] = Measure([&] {
-    session = std::make_unique<WsRavenlinkSession>(client, 9, 0);
+    session = std::make_unique<WsRavenlinkSession>(BenchClient(), 9, 0);
     session->LoadNotificationResponse(path);
     int32_t count = 0;
     session->GetMessageCount(&count);

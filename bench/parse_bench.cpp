@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "answer_generator.h"
 #include "bench_environment.h"
 #include "session/ravenlink_session.h"
 #include "transport/gzip.h"
@@ -34,7 +35,7 @@ void ParseEvaluate(benchmark::State& state) {
   const WsString path = env.AnswerFile(count);
   int32_t messages = 0;
   const auto once = [&] {
-    WsRavenlinkSession session(BenchEnvironment::Client(), 9, 0);
+    WsRavenlinkSession session(BenchClient(), 9, 0);
     session.LoadNotificationResponse(path);
     session.GetMessageCount(&messages);
     benchmark::DoNotOptimize(messages);

@@ -28,7 +28,7 @@ void StartWithThousandCriteria(benchmark::State& state) {
   ServeBytes(env.Server(), env.GzipAnswer(100), true);
   double cpu = 0;
   for (auto _ : state) {
-    WsRavenlinkSession session(BenchEnvironment::Client(), 9, 0);
+    WsRavenlinkSession session(BenchClient(), 9, 0);
     for (size_t i = 0; i < 1000; ++i) {
       wchar_t key[64];
       swprintf(key, 64, L"{%08zX-0000-4000-8000-%012zX}", i, i * 13);
@@ -56,7 +56,7 @@ WsRavenlinkSession& LargeSession() {
   static std::unique_ptr<WsRavenlinkSession> session;
   if (!session) {
     auto& env = BenchEnvironment::Get();
-    session = std::make_unique<WsRavenlinkSession>(BenchEnvironment::Client(), 9, 0);
+    session = std::make_unique<WsRavenlinkSession>(BenchClient(), 9, 0);
     session->LoadNotificationResponse(env.AnswerFile(kLarge));
     int32_t count = 0;
     session->GetMessageCount(&count);
