@@ -317,11 +317,12 @@ class SessionTest : public ::testing::Test {
     }
   }
   // A ping with a time limit, meant to meet the response queued for it (one
-  // that stalls or never ends). A slow first request (the Windows internet
-  // client may look for a proxy first) can spend the whole limit before the
-  // request reaches the server, which would leave that response for whatever
-  // comes next; the ping is then tried again with a longer limit. Gives the
-  // result of the ping whose request the server received.
+  // that stalls or never ends). On a busy machine, or behind connections the
+  // Windows internet client still holds for earlier stalled exchanges, the
+  // ping can spend its whole limit before its request reaches the server,
+  // which would leave that response for whatever comes next; the ping is then
+  // tried again with a longer limit. Gives the result of the ping whose
+  // request the server received.
   int PingReachingServer(int session, int limitMs) {
     int result = -1;
     for (int attempt = 0; attempt < 4; ++attempt, limitMs *= 4) {
