@@ -48,9 +48,8 @@ class CWorkerThread {
     if (doneEvent_ == nullptr) throw CreateEventFailed;
     routine_ = routine;
 #ifdef _WIN32
-    thread_ = TrySubmitThreadpoolCallback(&CWorkerThread::PoolEntry, this, nullptr)
-                  ? kPoolThread
-                  : kNoThread;
+    thread_ = TrySubmitThreadpoolCallback(&CWorkerThread::PoolEntry, this, nullptr) ? kPoolThread
+                                                                                    : kNoThread;
 #else
     thread_ = _beginthread(&CWorkerThread::Entry, 0, this);
 #endif
@@ -101,8 +100,9 @@ class CWorkerThread {
 #endif
   }
 
-  HANDLE DoneEvent() const { return doneEvent_; }
-  bool IsRunning() const { return thread_ != kNoThread; }
+  bool IsRunning() const {
+    return thread_ != kNoThread;
+  }
 
  private:
 #ifdef _WIN32

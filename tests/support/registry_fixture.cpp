@@ -111,17 +111,14 @@ void Import(const std::filesystem::path& file) {
   PROCESS_INFORMATION process{};
   // Under Wine on a busy machine a process start now and then fails for a
   // moment; a few more tries get through.
-  DWORD error = 0;
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-      error = 0;
-      break;
+  for (int attempt = 1; !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process);
+       ++attempt) {
+    if (attempt == 5) {
+      throw std::runtime_error("cannot start regedit: error " + std::to_string(GetLastError()));
     }
-    error = GetLastError();
     Sleep(200);
   }
-  if (error != 0) throw std::runtime_error("cannot start regedit: error " + std::to_string(error));
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
