@@ -18,13 +18,20 @@ uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
     entry.AttachToSession(session, engine);
     working.push_back(&entry);
   }
+  StoreApplicable(engine, working, entries);
+  return discarded;
+}
+
+void StoreApplicable(IRulesEngine& engine, const std::vector<WsRavenlinkEntry*>& attached,
+                     RavenlinkEntryMap& entries, const std::function<void(size_t)>& found) {
   engine.MsiConditions().Run();
-  for (WsRavenlinkEntry* entry : working) {
+  for (size_t i = 0; i < attached.size(); ++i) {
+    WsRavenlinkEntry* entry = attached[i];
     if (!entry->IsApplicable()) continue;
+    if (found) found(i);
     auto stored = std::make_unique<WsRavenlinkEntry>(std::move(*entry));
     stored->ForgetTreeEvaluation();
     const WsString& id = stored->Id();
     entries.insert_or_assign(id, std::move(stored));
   }
-  return discarded;
 }

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "catalog/content_catalog.h"
 #include "catalog/ravenlink_entry.h"
@@ -29,5 +31,13 @@ using RavenlinkEntryMap = std::map<WsString, std::unique_ptr<WsRavenlinkEntry>, 
 // out of it into `entries`: afterwards the catalog is only fit to be destroyed.
 // A stored entry keeps its verdict and display names, and its tree is put back
 // in its unevaluated state, as a copy with a tree of its own would have it.
+// The second half of CreateEntries, for entries that are already attached
+// (each one with its tree): resolves the engine's pending MSI conditions, then
+// evaluates the entries in order and moves each applicable one into `entries`,
+// after `found` (if given) has been told its position in `attached`.
+void StoreApplicable(IRulesEngine& engine, const std::vector<WsRavenlinkEntry*>& attached,
+                     RavenlinkEntryMap& entries,
+                     const std::function<void(size_t)>& found = nullptr);
+
 uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
                        WsContentCatalog<WsRavenlinkEntry>& catalog, RavenlinkEntryMap& entries);

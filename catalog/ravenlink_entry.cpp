@@ -97,6 +97,17 @@ void WsRavenlinkEntry::ForgetTreeEvaluation() {
   if (condition_tree_) condition_tree_->ForgetEvaluation();
 }
 
+void WsRavenlinkEntry::ForgetDocument() {
+  conditions_element_ = pugi::xml_node();
+  later_messages_ = pugi::xml_node();
+}
+
+void WsRavenlinkEntry::ReadMessageFrom(pugi::xml_node notification) {
+  later_messages_ = GetChild(notification, L"messages");
+  ReadLaterMessage();
+  if (evaluated_ && applies_) display_names_.Resolve(GetConditionTree().Root());
+}
+
 void WsRavenlinkEntry::Read(pugi::xml_node notification) {
   min_engine_version_ = GetAttribute(notification, L"minEngineVersion");
   if (NeedsNewerEngine(min_engine_version_)) {

@@ -64,6 +64,14 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   // An entry whose message was left for later reads it here when the verdict
   // is true; one found not applicable is only fit to be dropped.
   bool IsApplicable();
+  // Lets go of the document the entry was read from, once its tree is built;
+  // a message left for later is then read only by ReadMessageFrom. A copy
+  // made afterwards gets no conditions.
+  void ForgetDocument();
+  // Reads the message, left for later, from the entry's "notification"
+  // element parsed again; an entry already found applicable resolves its
+  // display names as IsApplicable would have.
+  void ReadMessageFrom(pugi::xml_node notification);
   bool IsEvaluated() const { return evaluated_; }
   // Forgets the verdict: the next IsApplicable evaluates the conditions again.
   void ResetEvaluation() { evaluated_ = false; }

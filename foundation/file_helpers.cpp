@@ -42,3 +42,30 @@ bool WriteTextFile(const WsString& path, const wchar_t* text, size_t length) {
   CloseHandle(file);
   return ok && written == bytes.size();
 }
+
+bool ReadWholeFile(const WsString& path, std::string& bytes) {
+  bytes.clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  // Room for the size the file has now; a file that grows meanwhile is
+  // still read to its end.
+  LARGE_INTEGER length;
+  if (GetFileSizeEx(file, &length) && length.QuadPart > 0 &&
+      static_cast<ULONGLONG>(length.QuadPart) < bytes.max_size()) {
+    bytes.reserve(static_cast<size_t>(length.QuadPart) + 1);
+  }
+  bool ok = true;
+  char chunk[65536];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file, chunk, sizeof(chunk), &read, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (read == 0) break;
+    bytes.append(chunk, read);
+  }
+  CloseHandle(file);
+  return ok;
+}

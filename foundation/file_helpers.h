@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "foundation/ws_string.h"
 
@@ -19,3 +20,6 @@ bool EnsureDirectory(const WsString& path);
 // creating the file's directory first and replacing an existing file. True
 // only if every byte was written.
 bool WriteTextFile(const WsString& path, const wchar_t* text, size_t length);
+// Reads the whole file into bytes (replacing what they held). False when it
+// cannot be opened or read.
+bool ReadWholeFile(const WsString& path, std::string& bytes);

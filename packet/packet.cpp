@@ -54,6 +54,46 @@ WsPacket::WsPacket(const WsXmlDocument& document)
       bodyElement_(GetChild(document.Root(), kBody)),
       document_(document) {}
 
+WsPacket::WsPacket(const WsXmlDocument& skeleton, std::shared_ptr<const std::string> answer,
+                   std::vector<AnswerParts::Span> parts)
+    : header_(GetChild(skeleton.Root(), kHeader)),
+      document_(skeleton),
+      answer_(std::move(answer)),
+      parts_(std::move(parts)) {}
+
+pugi::xml_node WsPacket::BodyElement() const {
+  if (answer_) ReadWhole();
+  return bodyElement_;
+}
+
+std::string_view WsPacket::Part(size_t index) const {
+  const AnswerParts::Span& span = parts_.at(index);
+  return std::string_view(*answer_).substr(span.offset, span.length);
+}
+
+void WsPacket::ReadWhole() const {
+  if (!answer_) return;
+  WsXmlDocument whole;
+  whole.LoadFromBuffer(*answer_);
+  document_ = whole;
+  bodyElement_ = GetChild(whole.Root(), kBody);
+  answer_.reset();
+  parts_.clear();
+}
+
+std::optional<WsPacket> ReadAnswerInParts(std::shared_ptr<const std::string> answer,
+                                          std::string_view partName) {
+  AnswerParts split;
+  if (!SplitAnswer(*answer, "body", partName, split)) return std::nullopt;
+  WsXmlDocument skeleton;
+  try {
+    skeleton.LoadFromBuffer(split.skeleton);
+  } catch (const WsStatus&) {
+    return std::nullopt;  // the whole answer's parse tells what is wrong
+  }
+  return WsPacket(skeleton, std::move(answer), std::move(split.parts));
+}
+
 void WsPacket::WriteXml(WsXmlDocument& document, pugi::xml_node element) const {
   document.AddNamespace(kXsi, kXmlSchemaInstanceUri);
   SetAttribute(document.Root(), kSchemaLocationName, kSchemaLocation);
@@ -64,7 +104,7 @@ void WsPacket::WriteXml(WsXmlDocument& document, pugi::xml_node element) const {
   } else if (!bodyText_.empty()) {
     SetText(AppendElement(element, kBody), bodyText_);
   } else {
-    AppendCopy(element, bodyElement_);
+    AppendCopy(element, BodyElement());
   }
 }
 

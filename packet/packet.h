@@ -4,11 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <pugixml.hpp>
 
 #include "foundation/ws_status.h"
 #include "foundation/ws_string.h"
+#include "packet/answer_parts.h"
 #include "packet/packet_header.h"
 #include "packet/xml_document.h"
 #include "packet/xml_serializable.h"
@@ -33,6 +39,12 @@ class WsPacket {
   // An answer: the header from the root's "header" child (empty when there is
   // none) and the root's "body" child; the packet shares the document.
   explicit WsPacket(const WsXmlDocument& document);
+  // An answer read in parts (answer_parts.h): the header from the parsed
+  // skeleton, the body's parts left as text in the shared answer bytes.
+  // Anything that needs the whole body (BodyElement, WriteXml) parses the
+  // whole answer first, and raises what that parse raises.
+  WsPacket(const WsXmlDocument& skeleton, std::shared_ptr<const std::string> answer,
+           std::vector<AnswerParts::Span> parts);
   WsPacket(const WsPacket&) = default;
   WsPacket& operator=(const WsPacket&) = default;
   virtual ~WsPacket() = default;
@@ -55,13 +67,31 @@ class WsPacket {
 
   const WsPacketHeader& Header() const { return header_; }
   const WsString& CommandName() const { return commandName_; }
-  pugi::xml_node BodyElement() const { return bodyElement_; }
+  // The answer's body; a packet read in parts reads its whole answer here.
+  pugi::xml_node BodyElement() const;
+
+  // Parts left as text (none once the whole answer has been read), each one
+  // element of its own, in document order.
+  size_t PartCount() const { return parts_.size(); }
+  std::string_view Part(size_t index) const;
+  // Replaces the parts by the whole answer, parsed; throws its parse
+  // statuses (0x80004002, 0x80004003) and then keeps the parts.
+  void ReadWhole() const;
 
  private:
   WsPacketHeader header_;
   WsString commandName_;
   WsString bodyText_;
   const WsXmlSerializable* body_ = nullptr;
-  pugi::xml_node bodyElement_;
-  WsXmlDocument document_;
+  // Filled in by ReadWhole for a packet read in parts.
+  mutable pugi::xml_node bodyElement_;
+  mutable WsXmlDocument document_;
+  mutable std::shared_ptr<const std::string> answer_;
+  mutable std::vector<AnswerParts::Span> parts_;
 };
+
+// The answer packet in the bytes, with the body's elements named `partName`
+// left as parts when the answer can be split (see SplitAnswer) and its
+// skeleton parses; nothing otherwise, and the caller parses it whole.
+std::optional<WsPacket> ReadAnswerInParts(std::shared_ptr<const std::string> answer,
+                                          std::string_view partName);

@@ -28,6 +28,25 @@ WsStatus WsPacketRequest::Execute(DWORD timeoutMs, bool silent, bool buildBody) 
 
 WsPacket& WsPacketRequest::GetResponsePacket() {
   if (responsePacket_) return *responsePacket_;
+  if (!partName_.empty()) {
+    if (std::optional<WsPacket> parted = ReadAnswerInParts(SharedResponse(), partName_)) {
+      responsePacket_ = std::make_unique<WsPacket>(std::move(*parted));
+      return *responsePacket_;
+    }
+  }
+  return ReadWholeResponsePacket();
+}
+
+WsPacket& WsPacketRequest::ReadWholeResponsePacket() {
+  if (responsePacket_) {
+    try {
+      responsePacket_->ReadWhole();
+    } catch (...) {
+      responsePacket_.reset();
+      throw;
+    }
+    return *responsePacket_;
+  }
   WsXmlDocument document;
   document.LoadFromBuffer(GetResponse());
   if (!document.IsLoaded()) throw WsStatus(kWsServer1);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "compat/win32.h"
 #include "foundation/ws_status.h"
@@ -33,12 +35,18 @@ class WsPacketRequest : public WsHttpRequest {
   WsStatus Execute(DWORD timeoutMs, bool silent, bool buildBody);
 
   // The answer, parsed on first use and kept: a second call returns the same
-  // packet. Throws the parse statuses of the document (0x80004002,
-  // 0x80004003) and 0x80008001 for a document that did not load. Call it
-  // only once the exchange has completed.
+  // packet. With a part name set, an answer that can be is read in parts
+  // (ReadAnswerInParts), and its parts are parsed only by whoever reads them. Throws the parse
+  // statuses of the document (0x80004002, 0x80004003) and 0x80008001 for a document that did not
+  // load. Call it only once the exchange has completed.
   WsPacket& GetResponsePacket();
   // Replaces the answer by a copy of the packet (an answer loaded from a file).
   void SetResponsePacket(const WsPacket& packet);
+  // The answer packet with its whole answer parsed, also where it was read
+  // in parts; throws as GetResponsePacket does, and then keeps no packet.
+  WsPacket& ReadWholeResponsePacket();
+  // Names the body elements an answer may be read in parts by (UTF-8).
+  void SetAnswerPartName(std::string_view name) { partName_ = name; }
 
   // Records the window as well, so that requests started from this one can
   // be given the same owner for their dialogs.
@@ -49,5 +57,6 @@ class WsPacketRequest : public WsHttpRequest {
   ClientIdentity client_;
   WsPacket requestPacket_;
   std::unique_ptr<WsPacket> responsePacket_;
+  std::string partName_;
   HWND parentWindow_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "compat/win32.h"
+#include "foundation/file_helpers.h"
 #include "foundation/utf16.h"
 #include "foundation/ws_status.h"
 #include "packet/xml_helpers.h"
@@ -26,27 +27,6 @@ unsigned int SaveFlags(bool indent, bool declaration) {
   flags |= indent ? pugi::format_indent : pugi::format_raw;
   if (!declaration) flags |= pugi::format_no_declaration;
   return flags;
-}
-
-// Reads the whole file through the platform file functions, so that a
-// Windows path with backslashes works on every build.
-bool ReadWholeFile(const WsString& path, std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  char chunk[65536];
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file, chunk, sizeof(chunk), &read, nullptr)) {
-      ok = false;
-      break;
-    }
-    if (read == 0) break;
-    bytes.append(chunk, read);
-  }
-  CloseHandle(file);
-  return ok;
 }
 
 // Reads the whole file into storage of the parser's own allocator, sized from

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "catalog/installer_info.h"
 #include "compat/win32.h"
@@ -59,6 +60,8 @@ class MsiConditionCache {
   bool Result(const WsString& text);
 
   const TextSet& Pending() const { return pending_; }
+  // Puts the pending texts back as they were (taken with Pending before).
+  void RestorePending(TextSet pending) { pending_ = std::move(pending); }
   const ResultMap& Results() const { return results_; }
 
  private:

@@ -1,6 +1,10 @@
 #include "session/ravenlink_session.h"
 
+#include <optional>
+
 #include "catalog/content_catalog.h"
+#include "catalog/parted_catalog.h"
+#include "foundation/file_helpers.h"
 #include "foundation/registry.h"
 #include "foundation/trace_log.h"
 #include "packet/content_query.h"
@@ -13,6 +17,8 @@ namespace {
 
 const WsString kQueryCommand = L"ContentCmd:QueryDocument";
 const WsString kQueryElement = L"contentQuery";
+// The answer's elements that are read one at a time.
+const char kNotificationPart[] = "notification";
 const WsString kInternalTesting = L"InternalTesting";
 
 // Wrapper names that ask for the meta-installer query.
@@ -110,7 +116,9 @@ void WsRavenlinkSession::ClearEntries() {
 
 std::unique_ptr<WsFlumewayRequest> WsRavenlinkSession::MakeQueryRequest() const {
   const WsPacket packet(WsPacketHeader(client_, Locale()), kQueryElement, query_.get());
-  return std::make_unique<WsFlumewayRequest>(client_, kQueryCommand, packet, true);
+  auto request = std::make_unique<WsFlumewayRequest>(client_, kQueryCommand, packet, true);
+  request->SetAnswerPartName(kNotificationPart);
+  return request;
 }
 
 WsStatus WsRavenlinkSession::FinishFetch() {
@@ -150,12 +158,23 @@ WsStatus WsRavenlinkSession::CancelGetNotifications() {
   return kWsOk;
 }
 
-WsStatus WsRavenlinkSession::ParseQueryResponse() {
+WsStatus WsRavenlinkSession::ParseQueryResponse(PartedCatalog* parted) {
   LogWrite(L"<WsRavenlinkSession::ParseQueryResponse>");
   try {
     if (!request_) throw WsStatus(kWsNoTransfer);
-    WsPacket& answer = request_->GetResponsePacket();
-    const int32_t code = answer.Header().ServerCode();
+    const WsPacket* answer = &request_->GetResponsePacket();
+    // An answer read in parts is read here, before anything changes, because
+    // a part that does not parse fails the answer as a whole.
+    std::optional<PartedCatalog> read;
+    if (parted == nullptr && answer->PartCount() > 0) {
+      parted = &read.emplace(*answer, this, rules_, languageId_);
+    }
+    if (parted != nullptr && parted->Malformed()) {
+      // Only the whole answer's parse tells what is wrong with it.
+      answer = &request_->ReadWholeResponsePacket();
+      parted = nullptr;
+    }
+    const int32_t code = answer->Header().ServerCode();
     if (code != 0) {
       LogWrite(L"</WsRavenlinkSession::ParseQueryResponse>");
       return StatusFromServerCode(code);
@@ -163,12 +182,19 @@ WsStatus WsRavenlinkSession::ParseQueryResponse() {
     CollectSystemInformation();
     ClearEntries();
     LogWrite(L"\tConstructing catalog");
-    // Messages are read only for the entries that are kept.
-    WsContentCatalog<WsRavenlinkEntry> catalog(answer.BodyElement(), languageId_,
-                                               WsRavenlinkEntry::kReadMessageIfKept);
-    LogWrite(L"\tDone constructing catalog, creating ravenlink entries");
-    discardedCount_ = 0;
-    discardedCount_ = CreateEntries(this, rules_, catalog, entries_);
+    if (parted != nullptr) {
+      parted->ThrowReadError();
+      LogWrite(L"\tDone constructing catalog, creating ravenlink entries");
+      discardedCount_ = 0;
+      discardedCount_ = parted->Store(entries_);
+    } else {
+      // Messages are read only for the entries that are kept.
+      WsContentCatalog<WsRavenlinkEntry> catalog(answer->BodyElement(), languageId_,
+                                                 WsRavenlinkEntry::kReadMessageIfKept);
+      LogWrite(L"\tDone constructing catalog, creating ravenlink entries");
+      discardedCount_ = 0;
+      discardedCount_ = CreateEntries(this, rules_, catalog, entries_);
+    }
   } catch (const WsStatus& status) {
     LogWrite(L"</WsRavenlinkSession::ParseQueryResponse>");
     return status;
@@ -178,12 +204,32 @@ WsStatus WsRavenlinkSession::ParseQueryResponse() {
 }
 
 void WsRavenlinkSession::LoadNotificationResponse(const WsString& path) {
-  WsXmlDocument document;
-  document.LoadFromFile(path);
+  // A UTF-8 answer is read in parts, and its parts before anything changes:
+  // a file that does not parse leaves the session as it was.
+  std::optional<WsPacket> packet;
+  std::optional<PartedCatalog> parted;
+  {
+    auto bytes = std::make_shared<std::string>();
+    if (ReadWholeFile(path, *bytes)) {
+      packet = ReadAnswerInParts(std::move(bytes), kNotificationPart);
+    }
+  }
+  if (packet) {
+    parted.emplace(*packet, this, rules_, languageId_);
+    if (parted->Malformed()) {
+      packet->ReadWhole();  // raises what is wrong
+      parted.reset();
+    }
+  } else {
+    WsXmlDocument document;
+    document.LoadFromFile(path);
+    packet.emplace(document);
+  }
   request_.reset();
   request_ = MakeQueryRequest();
-  request_->SetResponsePacket(WsPacket(document));
-  const WsStatus status = ParseQueryResponse();
+  request_->SetResponsePacket(*packet);
+  packet.reset();
+  const WsStatus status = ParseQueryResponse(parted ? &*parted : nullptr);
   if (status != kWsOk) throw status;
 }
 

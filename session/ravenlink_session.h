@@ -31,6 +31,8 @@ inline constexpr uint32_t kSessionNoQuery = 2;              // build no content 
 inline constexpr uint32_t kSessionSilent = 4;               // never show a dialog
 inline constexpr uint32_t kSessionAvailableInstalling = 8;  // available counts as installing
 
+class PartedCatalog;
+
 class WsRavenlinkSession {
  public:
   // Opens the shared trace log and builds the content query for the
@@ -141,8 +143,10 @@ class WsRavenlinkSession {
 
   // Turns the current request's answer into entries; used by Start, Check
   // and Load. Returns the answer's server status or the failure that ended
-  // the parse; entries stay as they were when the server refused.
-  WsStatus ParseQueryResponse();
+  // the parse; entries stay as they were when the server refused. An answer
+  // read in parts is read part by part (PartedCatalog), unless `parted`
+  // already holds its parts' reading.
+  WsStatus ParseQueryResponse(PartedCatalog* parted = nullptr);
 
   // Read by the tests: the content query still open (null once a fetch
   // completed or was cancelled), the rules engine and the stored entries.

@@ -47,7 +47,7 @@ WsString WsHttpRequest::FullUrl() const {
 
 void WsHttpRequest::ThreadProc(Worker* worker) {
   try {
-    session_.Submit(FullUrl(), postData_, response_);
+    session_.Submit(FullUrl(), postData_, *response_);
     status_.store(kWsOk);
   } catch (const WsStatus& status) {
     status_.store(status);
@@ -69,6 +69,8 @@ WsStatus WsHttpRequest::Execute(DWORD timeoutMs, bool silent) {
   worker_ = std::make_unique<Worker>(this);
   session_.SetSilent(silent);
   session_.ClearAbort();  // an earlier Cancel must not end this transfer
+  // Whoever still holds the last answer's bytes keeps them.
+  if (response_.use_count() > 1) response_ = std::make_shared<std::string>();
 
   bool finished = false;
   try {
@@ -126,5 +128,5 @@ void WsHttpRequest::Cancel(bool wait) {
 void WsHttpRequest::Reset(bool wait) {
   Cancel(wait);
   queryParameters_.clear();
-  response_.clear();
+  response_ = std::make_shared<std::string>();
 }

@@ -49,7 +49,10 @@ class WsHttpRequest {
   void SetRequestGzip(bool requestGzip) { session_.SetRequestGzip(requestGzip); }
   void SetParentWindow(HWND window);
 
-  const std::string& GetResponse() const { return response_; }
+  const std::string& GetResponse() const { return *response_; }
+  // The answer's bytes, shared: a later exchange of this request writes into
+  // new bytes and leaves these as they are.
+  std::shared_ptr<const std::string> SharedResponse() const { return response_; }
   WsStatus GetStatus() const { return status_.load(); }
   const WsString& GetUrl() const { return baseUrl_; }
   const WsString& GetPostData() const { return postData_; }
@@ -76,7 +79,7 @@ class WsHttpRequest {
   WsString command_;
   WsString queryParameters_;
   WsString postData_;
-  std::string response_;
+  std::shared_ptr<std::string> response_ = std::make_shared<std::string>();
   HWND parentWindow_ = nullptr;
   std::unique_ptr<Worker> worker_;
 };

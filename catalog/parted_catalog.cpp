@@ -1,0 +1,122 @@
+#include "catalog/parted_catalog.h"
+
+#include <string_view>
+
+#include "packet/packet.h"
+#include "packet/xml_helpers.h"
+
+namespace {
+
+const wchar_t kNotification[] = L"notification";
+
+// Text parsed at a time: enough that the parser's own allocations are few,
+// little enough that the parsed run stays in the cache while it is read.
+constexpr size_t kRunBytes = 64 * 1024;
+
+}  // namespace
+
+PartedCatalog::PartedCatalog(const WsPacket& answer, WsRavenlinkSession* session,
+                             IRulesEngine& engine, uint32_t language)
+    : answer_(answer), engine_(engine), pendingBefore_(engine.MsiConditions().Pending()) {
+  entries_.reserve(answer.PartCount());
+  parts_.reserve(answer.PartCount());
+  // One document, loaded again for every run.
+  pugi::xml_document document;
+  size_t first = 0;
+  while (first < answer.PartCount()) {
+    size_t last = first + 1;
+    size_t bytes = answer.Part(first).size();
+    while (last < answer.PartCount() && bytes < kRunBytes) bytes += answer.Part(last++).size();
+    if (!ReadRun(first, last, document, session, language)) {
+      malformed_ = true;
+      Abandon();
+      return;
+    }
+    first = last;
+  }
+}
+
+PartedCatalog::~PartedCatalog() {
+  Abandon();
+}
+
+void PartedCatalog::Abandon() {
+  entries_.clear();
+  parts_.clear();
+  if (keepPending_) return;
+  keepPending_ = true;
+  engine_.MsiConditions().RestorePending(std::move(pendingBefore_));
+}
+
+bool PartedCatalog::ReadRun(size_t first, size_t last, pugi::xml_document& document,
+                            WsRavenlinkSession* session, uint32_t language) {
+  // Neighbouring parts are apart only by the body's other content, which
+  // parses by itself (the skeleton did): the run's own elements are the parts.
+  const std::string_view from = answer_.Part(first);
+  const std::string_view to = answer_.Part(last - 1);
+  const size_t size = static_cast<size_t>(to.data() + to.size() - from.data());
+  if (!document.load_buffer(from.data(), size, pugi::parse_default, pugi::encoding_utf8)) {
+    return false;
+  }
+  size_t part = first;
+  for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+    if (node.type() != pugi::node_element || !SameName(node.name(), kNotification)) continue;
+    if (part == last) return false;
+    // After an error the entries are no longer needed, only the checks of
+    // the parts that follow: every part must still parse and, until an entry
+    // fails to read, every entry be read.
+    if (readError_ == kWsOk) ReadPart(node, part, session, language);
+    ++part;
+  }
+  return part == last;
+}
+
+void PartedCatalog::ReadPart(pugi::xml_node notification, size_t part, WsRavenlinkSession* session,
+                             uint32_t language) {
+  try {
+    WsRavenlinkEntry entry(notification, language, WsRavenlinkEntry::kReadMessageIfKept);
+    if (treeError_ != kWsOk) return;
+    if (entry.IsUnsupported()) {
+      ++discarded_;
+      return;
+    }
+    try {
+      entry.AttachToSession(session, engine_);
+    } catch (const WsStatus& status) {
+      treeError_ = status;
+      entries_.clear();
+      parts_.clear();
+      return;
+    }
+    entry.ForgetDocument();
+    entries_.push_back(std::move(entry));
+    parts_.push_back(part);
+  } catch (const WsStatus& status) {
+    readError_ = status;
+    entries_.clear();
+    parts_.clear();
+  }
+}
+
+void PartedCatalog::ThrowReadError() const {
+  if (readError_ != kWsOk) throw readError_;
+}
+
+uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
+  ThrowReadError();
+  // The trees before the failing one have registered their MSI conditions,
+  // as the whole catalog's attaching would have.
+  keepPending_ = true;
+  if (treeError_ != kWsOk) throw treeError_;
+  std::vector<WsRavenlinkEntry*> attached;
+  attached.reserve(entries_.size());
+  for (WsRavenlinkEntry& entry : entries_) attached.push_back(&entry);
+  pugi::xml_document document;
+  StoreApplicable(engine_, attached, entries, [&](size_t index) {
+    // The part parsed once already, so it parses again.
+    const std::string_view part = answer_.Part(parts_[index]);
+    document.load_buffer(part.data(), part.size(), pugi::parse_default, pugi::encoding_utf8);
+    entries_[index].ReadMessageFrom(document.first_child());
+  });
+  return discarded_;
+}
