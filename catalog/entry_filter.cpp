@@ -27,7 +27,10 @@ void StoreApplicable(IRulesEngine& engine, const std::vector<WsRavenlinkEntry*>&
   engine.MsiConditions().Run();
   for (size_t i = 0; i < attached.size(); ++i) {
     WsRavenlinkEntry* entry = attached[i];
-    if (!entry->IsApplicable()) continue;
+    if (!entry->IsApplicable()) {
+      entry->ReleaseTree();  // while it is still in the cache
+      continue;
+    }
     if (found) found(i);
     auto stored = std::make_unique<WsRavenlinkEntry>(std::move(*entry));
     stored->ForgetTreeEvaluation();

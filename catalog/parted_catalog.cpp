@@ -52,10 +52,19 @@ bool PartedCatalog::ReadRun(size_t first, size_t last, pugi::xml_document& docum
                             WsRavenlinkSession* session, uint32_t language) {
   // Neighbouring parts are apart only by the body's other content, which
   // parses by itself (the skeleton did): the run's own elements are the parts.
-  const std::string_view from = answer_.Part(first);
-  const std::string_view to = answer_.Part(last - 1);
-  const size_t size = static_cast<size_t>(to.data() + to.size() - from.data());
-  if (!document.load_buffer(from.data(), size, pugi::parse_default, pugi::encoding_utf8)) {
+  // A part's messages are left out where they are plainly well formed: they
+  // are read only for the entries that apply, from the part parsed again.
+  run_.clear();
+  const char* copied = answer_.Part(first).data();
+  for (size_t part = first; part < last; ++part) {
+    const std::string_view messages = answer_.SkippableChild(part);
+    if (messages.empty()) continue;
+    run_.append(copied, static_cast<size_t>(messages.data() - copied));
+    copied = messages.data() + messages.size();
+  }
+  const std::string_view end = answer_.Part(last - 1);
+  run_.append(copied, static_cast<size_t>(end.data() + end.size() - copied));
+  if (!document.load_buffer(run_.data(), run_.size(), pugi::parse_default, pugi::encoding_utf8)) {
     return false;
   }
   size_t part = first;
@@ -108,6 +117,7 @@ uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
   // as the whole catalog's attaching would have.
   keepPending_ = true;
   if (treeError_ != kWsOk) throw treeError_;
+  run_ = std::string();
   std::vector<WsRavenlinkEntry*> attached;
   attached.reserve(entries_.size());
   for (WsRavenlinkEntry& entry : entries_) attached.push_back(&entry);
@@ -115,7 +125,9 @@ uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
   StoreApplicable(engine_, attached, entries, [&](size_t index) {
     // The part parsed once already, so it parses again.
     const std::string_view part = answer_.Part(parts_[index]);
-    document.load_buffer(part.data(), part.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!document.load_buffer(part.data(), part.size(), pugi::parse_default, pugi::encoding_utf8)) {
+      throw WsStatus(kWsXmlUnreadable);  // cannot happen: the part was read plainly
+    }
     entries_[index].ReadMessageFrom(document.first_child());
   });
   return discarded_;

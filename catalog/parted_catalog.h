@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -29,7 +30,8 @@ class WsRavenlinkSession;
 
 class PartedCatalog {
  public:
-  // Reads every part of the answer. Trees are built with the session's
+  // Reads every part of the answer, whose skippable children (if any) must
+  // be the notifications' "messages" elements. Trees are built with the session's
   // engine, whose pending MSI conditions grow as they would; they are put
   // back as they were unless the entries are stored (Store) or a tree fails
   // to build (the catalog leaves such a failure's registrations behind too).
@@ -67,4 +69,5 @@ class PartedCatalog {
   uint32_t discarded_ = 0;
   std::vector<WsRavenlinkEntry> entries_;  // the supported ones, attached
   std::vector<size_t> parts_;              // the part of each of them
+  std::string run_;                        // the text of the run being read
 };

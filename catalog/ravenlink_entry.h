@@ -73,6 +73,8 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   // display names as IsApplicable would have.
   void ReadMessageFrom(pugi::xml_node notification);
   bool IsEvaluated() const { return evaluated_; }
+  // Frees the condition tree of an entry that is about to be dropped.
+  void ReleaseTree() { condition_tree_.reset(); }
   // Forgets the verdict: the next IsApplicable evaluates the conditions again.
   void ResetEvaluation() { evaluated_ = false; }
   // Leaves the verdict and the resolved display names as they are but puts

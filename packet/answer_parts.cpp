@@ -1,6 +1,9 @@
 #include "packet/answer_parts.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -26,9 +29,6 @@ bool IsUtf8(std::string_view text, size_t& start) {
   start = 0;
   if (StartsWith(text, 0, "\xEF\xBB\xBF")) start = 3;
   if (StartsWith(text, 0, "\xFE\xFF") || StartsWith(text, 0, "\xFF\xFE")) return false;
-  for (size_t i = start; i < text.size() && i < start + 4; ++i) {
-    if (text[i] == 0) return false;
-  }
   if (!StartsWith(text, start, "<?xml")) return true;
   const size_t end = text.find("?>", start);
   if (end == std::string_view::npos) return false;
@@ -66,14 +66,194 @@ size_t EndOfStartTag(std::string_view text, size_t at, bool& empty) {
   return std::string_view::npos;
 }
 
+// Finds the end tag "</" + name (blanks allowed before its '>') from `from`
+// on. A part's end is looked for straight away, without reading what lies
+// between: an end tag met inside a comment, a section, an attribute or a
+// nested element of the same name cuts the part short, and the cut part then
+// fails to parse, which sends the answer to a whole parse. Past the '>', or
+// npos.
+class EndTagFinder {
+ public:
+  explicit EndTagFinder(std::string_view name)
+      : needle_("</" + std::string(name)), searcher_(needle_.begin(), needle_.end()) {}
+
+  size_t Find(std::string_view text, size_t from) const {
+    const char* const end = text.data() + text.size();
+    const char* p = text.data() + from;
+    for (;;) {
+      p = std::search(p, end, searcher_);
+      if (p == end) return std::string_view::npos;
+      const char* q = p + needle_.size();
+      while (q < end && (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n')) ++q;
+      if (q < end && *q == '>') return static_cast<size_t>(q + 1 - text.data());
+      if (q != p + needle_.size()) return std::string_view::npos;  // not a well-formed end tag
+      ++p;                                                         // a longer name
+    }
+  }
+
+ private:
+  std::string needle_;
+  std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
+};
+
+// Character classes of the plain reader: ASCII names only.
+constexpr unsigned char kNameStart = 1;
+constexpr unsigned char kNameChar = 2;
+constexpr unsigned char kBlank = 4;
+
+struct CharClasses {
+  unsigned char of[256];
+  constexpr CharClasses() : of{} {
+    for (int c = 'a'; c <= 'z'; ++c) of[c] = kNameStart | kNameChar;
+    for (int c = 'A'; c <= 'Z'; ++c) of[c] = kNameStart | kNameChar;
+    of[static_cast<int>('_')] = of[static_cast<int>(':')] = kNameStart | kNameChar;
+    for (int c = '0'; c <= '9'; ++c) of[c] = kNameChar;
+    of[static_cast<int>('-')] = of[static_cast<int>('.')] = kNameChar;
+    for (char c : {' ', '\t', '\r', '\n'}) of[static_cast<int>(c)] = kBlank;
+  }
+};
+constexpr CharClasses kClasses;
+
+// Reads plainly formed markup (see the header). Every position it returns is
+// npos when what it read is not plain.
+class PlainReader {
+ public:
+  explicit PlainReader(std::string_view text) : text_(text) {}
+
+  // The start tag whose '<' is at i: its name, whether it is empty (ends
+  // with "/>"), and the position past it.
+  size_t StartTag(size_t i, std::string_view& name, bool& empty) const {
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
+    const char* p = begin + i + 1;
+    if (p >= end || !Is(*p, kNameStart)) return kNone;
+    while (p < end && Is(*p, kNameChar)) ++p;
+    name = std::string_view(begin + i + 1, static_cast<size_t>(p - begin - i - 1));
+    for (;;) {
+      if (p >= end) return kNone;
+      if (*p == '>') {
+        empty = false;
+        return static_cast<size_t>(p + 1 - begin);
+      }
+      if (*p == '/') {
+        if (p + 1 >= end || p[1] != '>') return kNone;
+        empty = true;
+        return static_cast<size_t>(p + 2 - begin);
+      }
+      // An attribute, after at least one blank.
+      if (!Is(*p, kBlank)) return kNone;
+      while (p < end && Is(*p, kBlank)) ++p;
+      if (p >= end) return kNone;
+      if (*p == '>' || *p == '/') continue;
+      if (!Is(*p, kNameStart)) return kNone;
+      while (p < end && Is(*p, kNameChar)) ++p;
+      while (p < end && Is(*p, kBlank)) ++p;
+      if (p >= end || *p != '=') return kNone;
+      ++p;
+      while (p < end && Is(*p, kBlank)) ++p;
+      if (p >= end || (*p != '"' && *p != '\'')) return kNone;
+      p = static_cast<const char*>(std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1)));
+      if (p == nullptr) return kNone;
+      ++p;
+      if (p < end && !Is(*p, kBlank) && *p != '/' && *p != '>') return kNone;
+    }
+  }
+
+  // The end tag whose '<' is at i, which must close `name`; past its '>'.
+  size_t EndTag(size_t i, std::string_view name) const {
+    size_t p = i + 2;
+    if (text_.compare(p, name.size(), name) != 0) return kNone;
+    p += name.size();
+    while (p < text_.size() && Is(text_[p], kBlank)) ++p;
+    if (p >= text_.size() || text_[p] != '>') return kNone;
+    return p + 1;
+  }
+
+  // The content of the elements in `names` (innermost last) from i, up to and
+  // past the end tag of the element at depth `outer` (names.size() when
+  // called). With `child`, stops instead at the first start tag of that name
+  // directly inside that element, and returns its position with `found` set.
+  size_t Content(size_t i, std::vector<std::string_view>& names, size_t outer,
+                 std::string_view child, bool& found) const {
+    found = false;
+    const char* const begin = text_.data();
+    const size_t size = text_.size();
+    for (;;) {
+      const void* lt = std::memchr(begin + i, '<', size - i);
+      if (lt == nullptr) return kNone;
+      i = static_cast<size_t>(static_cast<const char*>(lt) - begin);
+      const char after = i + 1 < size ? begin[i + 1] : 0;
+      if (after == '/') {
+        i = EndTag(i, names.back());
+        if (i == kNone) return kNone;
+        names.pop_back();
+        if (names.size() < outer) return i;
+      } else if (after == '!') {
+        if (StartsWith(text_, i, "<!--")) {
+          i = text_.find("-->", i + 4);
+        } else if (StartsWith(text_, i, "<![CDATA[")) {
+          i = text_.find("]]>", i + 9);
+        } else {
+          return kNone;
+        }
+        if (i == kNone) return kNone;
+        i += 3;
+      } else {
+        std::string_view name;
+        bool empty = false;
+        const size_t next = StartTag(i, name, empty);
+        if (next == kNone) return kNone;
+        if (names.size() == outer && !child.empty() && name == child) {
+          found = true;
+          return i;
+        }
+        if (!empty) names.push_back(name);
+        i = next;
+      }
+    }
+  }
+
+  // The part element whose content starts at i (its start tag read, not
+  // empty): past its end, and the span of its first `child` when the part
+  // is plain up to that child's end.
+  size_t Part(size_t i, std::string_view name, std::string_view child, AnswerPart& part) {
+    names_.assign(1, name);
+    bool found = false;
+    i = Content(i, names_, 1, child, found);
+    if (i == kNone || !found) return i;
+    std::string_view childName;
+    bool empty = false;
+    size_t end = StartTag(i, childName, empty);
+    if (end != kNone && !empty) {
+      names_.push_back(childName);
+      end = Content(end, names_, 2, std::string_view(), found);
+    }
+    if (end == kNone) return kNone;
+    part.skipOffset = i;
+    part.skipLength = end - i;
+    return Content(end, names_, 1, std::string_view(), found);
+  }
+
+ private:
+  static constexpr size_t kNone = std::string_view::npos;
+  static bool Is(char c, unsigned char kind) {
+    return (kClasses.of[static_cast<unsigned char>(c)] & kind) != 0;
+  }
+  std::string_view text_;
+  std::vector<std::string_view> names_;  // the open elements, reused from part to part
+};
+
 }  // namespace
 
 bool SplitAnswer(std::string_view text, std::string_view container, std::string_view part,
-                 AnswerParts& out) {
+                 std::string_view skippable, AnswerParts& out) {
   out.skeleton.clear();
   out.parts.clear();
   size_t i = 0;
   if (!IsUtf8(text, i)) return false;
+  // A zero ends the parser's reading wherever it stands; the parts must not
+  // hold one, as a part's child may be passed over unparsed.
+  if (std::memchr(text.data(), 0, text.size()) != nullptr) return false;
 
   constexpr size_t kNone = std::string_view::npos;
   size_t depth = 0;          // elements open at i
@@ -81,8 +261,9 @@ bool SplitAnswer(std::string_view text, std::string_view container, std::string_
   bool rootSeen = false;
   bool containerSeen = false;  // the first container under the root was found
   bool inContainer = false;    // and is open at depth 2
-  size_t partStart = kNone;    // the part being passed over, at depth >= 3
-  size_t copied = 0;           // text before this is in the skeleton
+  const EndTagFinder partEnd(part);
+  PlainReader reader(text);
+  size_t copied = 0;  // text before this is in the skeleton
   for (;;) {
     const void* found = std::memchr(text.data() + i, '<', text.size() - i);
     if (found == nullptr) break;
@@ -96,11 +277,6 @@ bool SplitAnswer(std::string_view text, std::string_view container, std::string_
       if (inContainer && depth == 2) inContainer = false;
       --depth;
       if (depth == 0) inFirstRoot = false;
-      if (partStart != kNone && depth == 2) {
-        out.parts.push_back({partStart, next - partStart});
-        copied = next;
-        partStart = kNone;
-      }
     } else if (after == '?') {
       next = text.find("?>", i + 2);
       if (next != kNone) next += 2;
@@ -130,12 +306,24 @@ bool SplitAnswer(std::string_view text, std::string_view container, std::string_
           inContainer = !empty;
         } else if (inContainer && depth == 2 && name == part) {
           out.skeleton.append(text, copied, i - copied);
-          if (empty) {
-            out.parts.push_back({i, next - i});
-            copied = next;
-          } else {
-            partStart = i;
+          AnswerPart found;
+          found.offset = i;
+          if (!empty) {
+            // Read plainly where it can be, else only its end looked for.
+            const size_t plainEnd = reader.Part(next, name, skippable, found);
+            if (plainEnd != kNone) {
+              next = plainEnd;
+            } else {
+              found.skipLength = 0;
+              next = partEnd.Find(text, next);
+              if (next == kNone) return false;
+            }
           }
+          found.length = next - i;
+          out.parts.push_back(found);
+          copied = next;
+          i = next;
+          continue;
         }
       }
       if (!empty) ++depth;
@@ -143,7 +331,7 @@ bool SplitAnswer(std::string_view text, std::string_view container, std::string_
     if (next == kNone) return false;
     i = next;
   }
-  if (partStart != kNone || out.parts.empty()) return false;
+  if (out.parts.empty()) return false;
   out.skeleton.append(text, copied, text.size() - copied);
   return true;
 }

@@ -1,4 +1,4 @@
-// Splitting a large answer into parts that are parsed one at a time: the
+// Splitting a large answer into parts that are parsed a few at a time: the
 // elements of one name directly under the root's first element of another
 // name ("notification" elements in the "body" of a packet), and the rest of
 // the text, the skeleton. An answer holding thousands of notifications is then
@@ -7,6 +7,13 @@
 // The split only finds where elements begin and end; it checks nothing else.
 // The parser checks every piece, and a split whose pieces do not all parse
 // must be given up for a parse of the whole text, which then decides.
+//
+// Within a part, one child element may be marked as skippable: the part was
+// read as plainly formed markup from its start to that child's end (ASCII
+// names, matching end tags, quoted attribute values, text, comments and CDATA
+// sections, nothing else). Whatever is read that way the parser accepts as
+// well, so the child may be left out of what is parsed and still count as
+// well formed.
 #pragma once
 
 #include <cstddef>
@@ -14,21 +21,25 @@
 #include <string_view>
 #include <vector>
 
-struct AnswerParts {
-  struct Span {
-    size_t offset = 0;
-    size_t length = 0;
-  };
-  // The answer without the parts, byte for byte otherwise.
-  std::string skeleton;
-  // Where each part lies in the answer, in document order.
-  std::vector<Span> parts;
+struct AnswerPart {
+  size_t offset = 0;  // where the part lies in the answer
+  size_t length = 0;
+  size_t skipOffset = 0;  // where its skippable child lies; length 0 when none
+  size_t skipLength = 0;
 };
 
-// Splits UTF-8 text (with or without its byte-order mark). False, with
-// `out` unspecified, when the text is not UTF-8 by its start (another
-// byte-order mark, zero bytes, a declaration naming another encoding), holds a
-// document type declaration or markup the split does not know, is cut off
+struct AnswerParts {
+  // The answer without the parts, byte for byte otherwise.
+  std::string skeleton;
+  // The parts in document order.
+  std::vector<AnswerPart> parts;
+};
+
+// Splits UTF-8 text (with or without its byte-order mark), marking in each
+// part its first child named `skippable` (when not empty) where it can. False,
+// with `out` unspecified, when the text is not UTF-8 by its start (another
+// byte-order mark, a declaration naming another encoding), holds a zero byte,
+// a document type declaration or markup the split does not know, is cut off
 // inside markup, or holds no part at all: the caller parses it whole.
 bool SplitAnswer(std::string_view text, std::string_view container, std::string_view part,
-                 AnswerParts& out);
+                 std::string_view skippable, AnswerParts& out);

@@ -55,7 +55,7 @@ WsPacket::WsPacket(const WsXmlDocument& document)
       document_(document) {}
 
 WsPacket::WsPacket(const WsXmlDocument& skeleton, std::shared_ptr<const std::string> answer,
-                   std::vector<AnswerParts::Span> parts)
+                   std::vector<AnswerPart> parts)
     : header_(GetChild(skeleton.Root(), kHeader)),
       document_(skeleton),
       answer_(std::move(answer)),
@@ -67,8 +67,13 @@ pugi::xml_node WsPacket::BodyElement() const {
 }
 
 std::string_view WsPacket::Part(size_t index) const {
-  const AnswerParts::Span& span = parts_.at(index);
-  return std::string_view(*answer_).substr(span.offset, span.length);
+  const AnswerPart& part = parts_.at(index);
+  return std::string_view(*answer_).substr(part.offset, part.length);
+}
+
+std::string_view WsPacket::SkippableChild(size_t index) const {
+  const AnswerPart& part = parts_.at(index);
+  return std::string_view(*answer_).substr(part.skipOffset, part.skipLength);
 }
 
 void WsPacket::ReadWhole() const {
@@ -82,9 +87,9 @@ void WsPacket::ReadWhole() const {
 }
 
 std::optional<WsPacket> ReadAnswerInParts(std::shared_ptr<const std::string> answer,
-                                          std::string_view partName) {
+                                          std::string_view partName, std::string_view skippable) {
   AnswerParts split;
-  if (!SplitAnswer(*answer, "body", partName, split)) return std::nullopt;
+  if (!SplitAnswer(*answer, "body", partName, skippable, split)) return std::nullopt;
   WsXmlDocument skeleton;
   try {
     skeleton.LoadFromBuffer(split.skeleton);
@@ -103,8 +108,13 @@ void WsPacket::WriteXml(WsXmlDocument& document, pugi::xml_node element) const {
     AppendObject(AppendElement(element, kBody), document, commandName_, *body_);
   } else if (!bodyText_.empty()) {
     SetText(AppendElement(element, kBody), bodyText_);
+  } else if (answer_) {
+    // Parsed for the copy only: the packet stays in parts.
+    WsXmlDocument whole;
+    whole.LoadFromBuffer(*answer_);
+    AppendCopy(element, GetChild(whole.Root(), kBody));
   } else {
-    AppendCopy(element, BodyElement());
+    AppendCopy(element, bodyElement_);
   }
 }
 

@@ -41,10 +41,11 @@ class WsPacket {
   explicit WsPacket(const WsXmlDocument& document);
   // An answer read in parts (answer_parts.h): the header from the parsed
   // skeleton, the body's parts left as text in the shared answer bytes.
-  // Anything that needs the whole body (BodyElement, WriteXml) parses the
-  // whole answer first, and raises what that parse raises.
+  // Anything that needs the whole body parses the whole answer, and raises
+  // what that parse raises: BodyElement keeps it, WriteXml parses it for the
+  // copy it writes only.
   WsPacket(const WsXmlDocument& skeleton, std::shared_ptr<const std::string> answer,
-           std::vector<AnswerParts::Span> parts);
+           std::vector<AnswerPart> parts);
   WsPacket(const WsPacket&) = default;
   WsPacket& operator=(const WsPacket&) = default;
   virtual ~WsPacket() = default;
@@ -74,6 +75,9 @@ class WsPacket {
   // element of its own, in document order.
   size_t PartCount() const { return parts_.size(); }
   std::string_view Part(size_t index) const;
+  // The part's skippable child (see answer_parts.h), inside Part's text;
+  // empty when it has none.
+  std::string_view SkippableChild(size_t index) const;
   // Replaces the parts by the whole answer, parsed; throws its parse
   // statuses (0x80004002, 0x80004003) and then keeps the parts.
   void ReadWhole() const;
@@ -87,11 +91,13 @@ class WsPacket {
   mutable pugi::xml_node bodyElement_;
   mutable WsXmlDocument document_;
   mutable std::shared_ptr<const std::string> answer_;
-  mutable std::vector<AnswerParts::Span> parts_;
+  mutable std::vector<AnswerPart> parts_;
 };
 
 // The answer packet in the bytes, with the body's elements named `partName`
-// left as parts when the answer can be split (see SplitAnswer) and its
-// skeleton parses; nothing otherwise, and the caller parses it whole.
+// left as parts (their children named `skippable` marked where they can be)
+// when the answer can be split (see SplitAnswer) and its skeleton parses;
+// nothing otherwise, and the caller parses it whole.
 std::optional<WsPacket> ReadAnswerInParts(std::shared_ptr<const std::string> answer,
-                                          std::string_view partName);
+                                          std::string_view partName,
+                                          std::string_view skippable = std::string_view());

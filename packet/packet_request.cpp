@@ -29,7 +29,8 @@ WsStatus WsPacketRequest::Execute(DWORD timeoutMs, bool silent, bool buildBody) 
 WsPacket& WsPacketRequest::GetResponsePacket() {
   if (responsePacket_) return *responsePacket_;
   if (!partName_.empty()) {
-    if (std::optional<WsPacket> parted = ReadAnswerInParts(SharedResponse(), partName_)) {
+    if (std::optional<WsPacket> parted =
+            ReadAnswerInParts(SharedResponse(), partName_, skippable_)) {
       responsePacket_ = std::make_unique<WsPacket>(std::move(*parted));
       return *responsePacket_;
     }

@@ -45,8 +45,12 @@ class WsPacketRequest : public WsHttpRequest {
   // The answer packet with its whole answer parsed, also where it was read
   // in parts; throws as GetResponsePacket does, and then keeps no packet.
   WsPacket& ReadWholeResponsePacket();
-  // Names the body elements an answer may be read in parts by (UTF-8).
-  void SetAnswerPartName(std::string_view name) { partName_ = name; }
+  // Names the body elements an answer may be read in parts by, and their
+  // child that may be left unparsed (ReadAnswerInParts).
+  void SetAnswerParts(std::string_view name, std::string_view skippable) {
+    partName_ = name;
+    skippable_ = skippable;
+  }
 
   // Records the window as well, so that requests started from this one can
   // be given the same owner for their dialogs.
@@ -58,5 +62,6 @@ class WsPacketRequest : public WsHttpRequest {
   WsPacket requestPacket_;
   std::unique_ptr<WsPacket> responsePacket_;
   std::string partName_;
+  std::string skippable_;
   HWND parentWindow_ = nullptr;
 };

@@ -17,8 +17,10 @@ namespace {
 
 const WsString kQueryCommand = L"ContentCmd:QueryDocument";
 const WsString kQueryElement = L"contentQuery";
-// The answer's elements that are read one at a time.
+// The answer's elements that are read a few at a time, and their child that
+// is parsed only for the notifications that apply.
 const char kNotificationPart[] = "notification";
+const char kMessagesChild[] = "messages";
 const WsString kInternalTesting = L"InternalTesting";
 
 // Wrapper names that ask for the meta-installer query.
@@ -117,7 +119,7 @@ void WsRavenlinkSession::ClearEntries() {
 std::unique_ptr<WsFlumewayRequest> WsRavenlinkSession::MakeQueryRequest() const {
   const WsPacket packet(WsPacketHeader(client_, Locale()), kQueryElement, query_.get());
   auto request = std::make_unique<WsFlumewayRequest>(client_, kQueryCommand, packet, true);
-  request->SetAnswerPartName(kNotificationPart);
+  request->SetAnswerParts(kNotificationPart, kMessagesChild);
   return request;
 }
 
@@ -211,7 +213,7 @@ void WsRavenlinkSession::LoadNotificationResponse(const WsString& path) {
   {
     auto bytes = std::make_shared<std::string>();
     if (ReadWholeFile(path, *bytes)) {
-      packet = ReadAnswerInParts(std::move(bytes), kNotificationPart);
+      packet = ReadAnswerInParts(std::move(bytes), kNotificationPart, kMessagesChild);
     }
   }
   if (packet) {
