@@ -1,6 +1,7 @@
 #include "packet/answer_parts.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -64,6 +65,35 @@ size_t EndOfStartTag(std::string_view text, size_t at, bool& empty) {
     }
   }
   return std::string_view::npos;
+}
+
+// Whether the text holds a zero byte, which ends the parser's reading wherever
+// it stands, or an overlong UTF-8 sequence, which the parser's decoding turns
+// into an ASCII character (a zero or a '<' among them) that the bytes do not
+// show. Neither occurs in proper UTF-8. Eight bytes at a time while they are
+// plain ASCII without a zero.
+bool HidesCharacters(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* const end = p + text.size();
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighs = 0x8080808080808080ULL;
+  while (p < end) {
+    if (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      // No high bit set and no zero byte: nothing to look at here.
+      if ((word & kHighs) == 0 && ((word - kOnes) & ~word & kHighs) == 0) {
+        p += 8;
+        continue;
+      }
+    }
+    const unsigned char c = *p;
+    if (c == 0 || c == 0xC0 || c == 0xC1) return true;
+    if (c == 0xE0 && p + 1 < end && p[1] < 0xA0) return true;
+    if (c == 0xF0 && p + 1 < end && p[1] < 0x90) return true;
+    ++p;
+  }
+  return false;
 }
 
 // Finds the end tag "</" + name (blanks allowed before its '>') from `from`
@@ -251,9 +281,9 @@ bool SplitAnswer(std::string_view text, std::string_view container, std::string_
   out.parts.clear();
   size_t i = 0;
   if (!IsUtf8(text, i)) return false;
-  // A zero ends the parser's reading wherever it stands; the parts must not
-  // hold one, as a part's child may be passed over unparsed.
-  if (std::memchr(text.data(), 0, text.size()) != nullptr) return false;
+  // A part's child may be passed over unparsed, so the parser must not see
+  // anything there that the plain reading does not.
+  if (HidesCharacters(text)) return false;
 
   constexpr size_t kNone = std::string_view::npos;
   size_t depth = 0;          // elements open at i

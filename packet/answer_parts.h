@@ -38,7 +38,8 @@ struct AnswerParts {
 // Splits UTF-8 text (with or without its byte-order mark), marking in each
 // part its first child named `skippable` (when not empty) where it can. False,
 // with `out` unspecified, when the text is not UTF-8 by its start (another
-// byte-order mark, a declaration naming another encoding), holds a zero byte,
+// byte-order mark, a declaration naming another encoding), holds a zero byte
+// or an overlong UTF-8 sequence,
 // a document type declaration or markup the split does not know, is cut off
 // inside markup, or holds no part at all: the caller parses it whole.
 bool SplitAnswer(std::string_view text, std::string_view container, std::string_view part,

@@ -39,6 +39,9 @@ WsPacket& WsPacketRequest::GetResponsePacket() {
 }
 
 WsPacket& WsPacketRequest::ReadWholeResponsePacket() {
+  // From now on this answer is only read whole, so that a failed parse fails
+  // again on the next reading too.
+  partName_.clear();
   if (responsePacket_) {
     try {
       responsePacket_->ReadWhole();

@@ -43,7 +43,8 @@ class WsPacketRequest : public WsHttpRequest {
   // Replaces the answer by a copy of the packet (an answer loaded from a file).
   void SetResponsePacket(const WsPacket& packet);
   // The answer packet with its whole answer parsed, also where it was read
-  // in parts; throws as GetResponsePacket does, and then keeps no packet.
+  // in parts, and from then on; throws as GetResponsePacket does, and then
+  // keeps no packet.
   WsPacket& ReadWholeResponsePacket();
   // Names the body elements an answer may be read in parts by, and their
   // child that may be left unparsed (ReadAnswerInParts).
