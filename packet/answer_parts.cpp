@@ -67,31 +67,51 @@ size_t EndOfStartTag(std::string_view text, size_t at, bool& empty) {
   return std::string_view::npos;
 }
 
-// Whether the text holds a zero byte, which ends the parser's reading wherever
-// it stands, or an overlong UTF-8 sequence, which the parser's decoding turns
-// into an ASCII character (a zero or a '<' among them) that the bytes do not
-// show. Neither occurs in proper UTF-8. Eight bytes at a time while they are
-// plain ASCII without a zero.
+// Whether the parser's decoding could see other characters than the bytes
+// show: a zero byte (which ends its reading wherever it stands), or anything
+// that is not proper UTF-8, whose bytes the decoding drops or turns into
+// other characters (an overlong sequence into a zero or a '<'). Names read
+// from the bytes then match the parser's names exactly. Eight bytes at a time
+// while they are plain ASCII without a zero.
 bool HidesCharacters(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* const end = p + text.size();
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
   constexpr uint64_t kHighs = 0x8080808080808080ULL;
+  const auto continues = [&](size_t at, unsigned char low, unsigned char high) {
+    return p + at < end && p[at] >= low && p[at] <= high;
+  };
   while (p < end) {
     if (end - p >= 8) {
       uint64_t word;
       std::memcpy(&word, p, 8);
-      // No high bit set and no zero byte: nothing to look at here.
       if ((word & kHighs) == 0 && ((word - kOnes) & ~word & kHighs) == 0) {
         p += 8;
         continue;
       }
     }
     const unsigned char c = *p;
-    if (c == 0 || c == 0xC0 || c == 0xC1) return true;
-    if (c == 0xE0 && p + 1 < end && p[1] < 0xA0) return true;
-    if (c == 0xF0 && p + 1 < end && p[1] < 0x90) return true;
-    ++p;
+    size_t length = 1;
+    if (c == 0) return true;
+    if (c >= 0x80) {
+      bool proper = false;
+      if (c >= 0xC2 && c <= 0xDF) {
+        proper = continues(1, 0x80, 0xBF);
+        length = 2;
+      } else if (c >= 0xE0 && c <= 0xEF) {
+        const unsigned char low = c == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : 0xBF;
+        proper = continues(1, low, high) && continues(2, 0x80, 0xBF);
+        length = 3;
+      } else if (c >= 0xF0 && c <= 0xF4) {
+        const unsigned char low = c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xF4 ? 0x8F : 0xBF;
+        proper = continues(1, low, high) && continues(2, 0x80, 0xBF) && continues(3, 0x80, 0xBF);
+        length = 4;
+      }
+      if (!proper) return true;
+    }
+    p += length;
   }
   return false;
 }

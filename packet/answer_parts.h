@@ -39,7 +39,7 @@ struct AnswerParts {
 // part its first child named `skippable` (when not empty) where it can. False,
 // with `out` unspecified, when the text is not UTF-8 by its start (another
 // byte-order mark, a declaration naming another encoding), holds a zero byte
-// or an overlong UTF-8 sequence,
+// or anything that is not proper UTF-8,
 // a document type declaration or markup the split does not know, is cut off
 // inside markup, or holds no part at all: the caller parses it whole.
 bool SplitAnswer(std::string_view text, std::string_view container, std::string_view part,
