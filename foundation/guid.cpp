@@ -35,7 +35,8 @@ constexpr DigitTable kDigits;
 // text, without building its normalised form: the first 16 digits collect in
 // one 64-bit word, the last 16 in another.
 bool ParseDigits(const wchar_t* text, size_t length, GUID& out) {
-  uint64_t words[2] = {0, 0};
+  uint64_t high = 0;  // in registers, not an array: each digit depends on the last
+  uint64_t low = 0;
   size_t count = 0;
   for (const wchar_t* end = text + length; text != end; ++text) {
     const wchar_t c = *text;
@@ -43,15 +44,18 @@ bool ParseDigits(const wchar_t* text, size_t length, GUID& out) {
     const int d = code < 128 ? kDigits.value[code] : kBad;
     if (d == kSkip) continue;
     if (d == kBad || count == 32) return false;
-    uint64_t& word = words[count >> 4];
-    word = (word << 4) | static_cast<uint64_t>(d);
+    if (count < 16) {
+      high = (high << 4) | static_cast<uint64_t>(d);
+    } else {
+      low = (low << 4) | static_cast<uint64_t>(d);
+    }
     ++count;
   }
   if (count != 32) return false;
-  out.Data1 = static_cast<uint32_t>(words[0] >> 32);
-  out.Data2 = static_cast<uint16_t>(words[0] >> 16);
-  out.Data3 = static_cast<uint16_t>(words[0]);
-  for (int i = 0; i < 8; ++i) out.Data4[i] = static_cast<uint8_t>(words[1] >> (56 - 8 * i));
+  out.Data1 = static_cast<uint32_t>(high >> 32);
+  out.Data2 = static_cast<uint16_t>(high >> 16);
+  out.Data3 = static_cast<uint16_t>(high);
+  for (int i = 0; i < 8; ++i) out.Data4[i] = static_cast<uint8_t>(low >> (56 - 8 * i));
   return true;
 }
 

@@ -71,7 +71,7 @@ size_t EndOfStartTag(std::string_view text, size_t at, bool& empty) {
 // show: a zero byte (which ends its reading wherever it stands), or anything
 // that is not proper UTF-8, whose bytes the decoding drops or turns into
 // other characters (an overlong sequence into a zero or a '<'). Names read
-// from the bytes then match the parser's names exactly. Eight bytes at a time
+// from the bytes then match the parser's names exactly. 32 bytes at a time
 // while they are plain ASCII without a zero.
 bool HidesCharacters(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -82,11 +82,13 @@ bool HidesCharacters(std::string_view text) {
     return p + at < end && p[at] >= low && p[at] <= high;
   };
   while (p < end) {
-    if (end - p >= 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      if ((word & kHighs) == 0 && ((word - kOnes) & ~word & kHighs) == 0) {
-        p += 8;
+    if (end - p >= 32) {
+      uint64_t words[4];
+      std::memcpy(words, p, 32);
+      uint64_t flags = 0;
+      for (const uint64_t word : words) flags |= word | ((word - kOnes) & ~word);
+      if ((flags & kHighs) == 0) {
+        p += 32;
         continue;
       }
     }
@@ -212,7 +214,10 @@ class PlainReader {
   // The end tag whose '<' is at i, which must close `name`; past its '>'.
   size_t EndTag(size_t i, std::string_view name) const {
     size_t p = i + 2;
-    if (text_.compare(p, name.size(), name) != 0) return kNone;
+    if (text_.size() - p < name.size() ||
+        std::memcmp(text_.data() + p, name.data(), name.size()) != 0) {
+      return kNone;
+    }
     p += name.size();
     while (p < text_.size() && Is(text_[p], kBlank)) ++p;
     if (p >= text_.size() || text_[p] != '>') return kNone;

@@ -186,6 +186,9 @@ TEST(AnswerPartsTest, LeavesToTheWholeParse) {
       {"zero byte first", std::string(1, '\0') + packet},
       {"zero byte after a UTF-8 mark", std::string("\xEF\xBB\xBF<\0", 5) + packet},
       {"zero byte in a part", Packet(std::string("<notification>a\0b</notification>", 33))},
+      {"overlong '<' in a part", Packet("<notification><m>\xC0\xBCx/></m></notification>")},
+      {"stray continuation byte", Packet("<notification/><x>\xA2</x>")},
+      {"cut multi-byte character", Packet("<notification/><x>\xE2\x82</x>")},
       {"declaration naming ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
                                             Packet("<notification>\xE9</notification>")},
       {"declaration never ends", "<?xml version='1.0' encoding='utf-8'" + packet},
@@ -270,6 +273,9 @@ TEST(AnswerPartsTest, PiecesThatParseAgreeWithTheWhole) {
       Packet("<notification><messages><m>\xE0\x80\x80</m></messages></notification>"),
       Packet("<notification><messages><m t='\xF0\x80\x80\x80'/></messages></notification>"),
       Packet("<notification><messages><!-- \xC0\x80 --></messages></notification>"),
+      // Bytes the decoding drops join a name the bytes do not show.
+      Packet("<notification/><notificatio\xA2n/>"),
+      Packet("<notification><messages><m>\xC0\xBCx/></m></messages></notification>"),
   };
   for (const std::string& text : rows) {
     for (const char* skippable : {"", "messages"}) {
