@@ -31,13 +31,14 @@ using RavenlinkEntryMap = std::map<WsString, std::unique_ptr<WsRavenlinkEntry>, 
 // out of it into `entries`: afterwards the catalog is only fit to be destroyed.
 // A stored entry keeps its verdict and display names, and its tree is put back
 // in its unevaluated state, as a copy with a tree of its own would have it.
+uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
+                       WsContentCatalog<WsRavenlinkEntry>& catalog, RavenlinkEntryMap& entries);
+
 // The second half of CreateEntries, for entries that are already attached
 // (each one with its tree): resolves the engine's pending MSI conditions, then
 // evaluates the entries in order and moves each applicable one into `entries`,
-// after `found` (if given) has been told its position in `attached`.
+// after `found` (if given) has been told its position in `attached`. The
+// trees of the entries that do not apply are freed as they are found.
 void StoreApplicable(IRulesEngine& engine, const std::vector<WsRavenlinkEntry*>& attached,
                      RavenlinkEntryMap& entries,
                      const std::function<void(size_t)>& found = nullptr);
-
-uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
-                       WsContentCatalog<WsRavenlinkEntry>& catalog, RavenlinkEntryMap& entries);

@@ -76,10 +76,15 @@ std::string_view WsPacket::SkippableChild(size_t index) const {
   return std::string_view(*answer_).substr(part.skipOffset, part.skipLength);
 }
 
-void WsPacket::ReadWhole() const {
-  if (!answer_) return;
+WsXmlDocument WsPacket::WholeAnswer() const {
   WsXmlDocument whole;
   whole.LoadFromBuffer(*answer_);
+  return whole;
+}
+
+void WsPacket::ReadWhole() const {
+  if (!answer_) return;
+  const WsXmlDocument whole = WholeAnswer();
   document_ = whole;
   bodyElement_ = GetChild(whole.Root(), kBody);
   answer_.reset();
@@ -110,9 +115,7 @@ void WsPacket::WriteXml(WsXmlDocument& document, pugi::xml_node element) const {
     SetText(AppendElement(element, kBody), bodyText_);
   } else if (answer_) {
     // Parsed for the copy only: the packet stays in parts.
-    WsXmlDocument whole;
-    whole.LoadFromBuffer(*answer_);
-    AppendCopy(element, GetChild(whole.Root(), kBody));
+    AppendCopy(element, GetChild(WholeAnswer().Root(), kBody));
   } else {
     AppendCopy(element, bodyElement_);
   }

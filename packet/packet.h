@@ -83,6 +83,9 @@ class WsPacket {
   void ReadWhole() const;
 
  private:
+  // The answer read in parts, parsed whole.
+  WsXmlDocument WholeAnswer() const;
+
   WsPacketHeader header_;
   WsString commandName_;
   WsString bodyText_;
