@@ -53,7 +53,7 @@ bool PartedCatalog::ReadRun(size_t first, size_t last, pugi::xml_document& docum
   // Neighbouring parts are apart only by the body's other content, which
   // parses by itself (the skeleton did): the run's own elements are the parts.
   // A part's messages are left out where they are plainly well formed: they
-  // are read only for the entries that apply, from the part parsed again.
+  // are read only for the entries that apply, parsed again then.
   run_.clear();
   const char* copied = answer_.Part(first).data();
   for (size_t part = first; part < last; ++part) {
@@ -123,12 +123,15 @@ uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
   for (WsRavenlinkEntry& entry : entries_) attached.push_back(&entry);
   pugi::xml_document document;
   StoreApplicable(engine_, attached, entries, [&](size_t index) {
-    // The part parsed once already, so it parses again.
-    const std::string_view part = answer_.Part(parts_[index]);
-    if (!document.load_buffer(part.data(), part.size(), pugi::parse_default, pugi::encoding_utf8)) {
-      throw WsStatus(kWsXmlUnreadable);  // cannot happen: the part was read plainly
+    // Only the messages are parsed again where they were left out (they are
+    // one plainly formed element), else the whole part, which parsed before.
+    const std::string_view messages = answer_.SkippableChild(parts_[index]);
+    const std::string_view text = messages.empty() ? answer_.Part(parts_[index]) : messages;
+    if (!document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) {
+      throw WsStatus(kWsXmlUnreadable);  // cannot happen: it was read before
     }
-    entries_[index].ReadMessageFrom(document.first_child());
+    const pugi::xml_node element = document.first_child();
+    entries_[index].ReadMessageFrom(messages.empty() ? GetChild(element, L"messages") : element);
   });
   return discarded_;
 }

@@ -4,7 +4,7 @@
 // is at hand, and the parsed text dropped before the next run. The answer is
 // thus never held as one parsed tree, and each part is walked while it is
 // still in the cache. Messages are read only for the entries that apply, from
-// their part parsed once more.
+// their messages element parsed once more.
 //
 // The outcome is that of building a WsContentCatalog and then CreateEntries:
 // the same entries, and the same error where one arises. Errors are kept, in

@@ -102,8 +102,8 @@ void WsRavenlinkEntry::ForgetDocument() {
   later_messages_ = pugi::xml_node();
 }
 
-void WsRavenlinkEntry::ReadMessageFrom(pugi::xml_node notification) {
-  later_messages_ = GetChild(notification, L"messages");
+void WsRavenlinkEntry::ReadMessageFrom(pugi::xml_node messages) {
+  later_messages_ = messages;
   ReadLaterMessage();
   if (evaluated_ && applies_) display_names_.Resolve(GetConditionTree().Root());
 }

@@ -68,10 +68,10 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   // a message left for later is then read only by ReadMessageFrom. A copy
   // made afterwards gets no conditions.
   void ForgetDocument();
-  // Reads the message, left for later, from the entry's "notification"
-  // element parsed again; an entry already found applicable resolves its
-  // display names as IsApplicable would have.
-  void ReadMessageFrom(pugi::xml_node notification);
+  // Reads the message, left for later, from the entry's "messages" element
+  // parsed again (null: the entry has none); an entry already found
+  // applicable resolves its display names as IsApplicable would have.
+  void ReadMessageFrom(pugi::xml_node messages);
   bool IsEvaluated() const { return evaluated_; }
   // Frees the condition tree of an entry that is about to be dropped.
   void ReleaseTree() { condition_tree_.reset(); }

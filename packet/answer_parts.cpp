@@ -204,9 +204,9 @@ class PlainReader {
       ++p;
       while (p < end && Is(*p, kBlank)) ++p;
       if (p >= end || (*p != '"' && *p != '\'')) return kNone;
-      p = static_cast<const char*>(std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1)));
-      if (p == nullptr) return kNone;
-      ++p;
+      const size_t close = Find(static_cast<size_t>(p + 1 - begin), *p);
+      if (close == kNone) return kNone;
+      p = begin + close + 1;
       if (p < end && !Is(*p, kBlank) && *p != '/' && *p != '>') return kNone;
     }
   }
@@ -214,9 +214,10 @@ class PlainReader {
   // The end tag whose '<' is at i, which must close `name`; past its '>'.
   size_t EndTag(size_t i, std::string_view name) const {
     size_t p = i + 2;
-    if (text_.size() - p < name.size() ||
-        std::memcmp(text_.data() + p, name.data(), name.size()) != 0) {
-      return kNone;
+    if (text_.size() - p < name.size()) return kNone;
+    // Names are short: compared here rather than by a call.
+    for (size_t k = 0; k < name.size(); ++k) {
+      if (text_[p + k] != name[k]) return kNone;
     }
     p += name.size();
     while (p < text_.size() && Is(text_[p], kBlank)) ++p;
@@ -234,9 +235,12 @@ class PlainReader {
     const char* const begin = text_.data();
     const size_t size = text_.size();
     for (;;) {
-      const void* lt = std::memchr(begin + i, '<', size - i);
-      if (lt == nullptr) return kNone;
-      i = static_cast<size_t>(static_cast<const char*>(lt) - begin);
+      // Tags often follow each other directly, text often is short.
+      if (i >= size) return kNone;
+      if (begin[i] != '<') {
+        i = Find(i + 1, '<');
+        if (i == kNone) return kNone;
+      }
       const char after = i + 1 < size ? begin[i + 1] : 0;
       if (after == '/') {
         i = EndTag(i, names.back());
@@ -291,6 +295,20 @@ class PlainReader {
 
  private:
   static constexpr size_t kNone = std::string_view::npos;
+
+  // The first c at or after i: a few bytes looked at directly, the rest by
+  // memchr, whose call costs more than a short scan.
+  size_t Find(size_t i, char c) const {
+    const size_t size = text_.size();
+    for (const size_t near = std::min(size, i + 16); i < near; ++i) {
+      if (text_[i] == c) return i;
+    }
+    if (i >= size) return kNone;
+    const void* found = std::memchr(text_.data() + i, c, size - i);
+    return found == nullptr ? kNone
+                            : static_cast<size_t>(static_cast<const char*>(found) - text_.data());
+  }
+
   static bool Is(char c, unsigned char kind) {
     return (kClasses.of[static_cast<unsigned char>(c)] & kind) != 0;
   }
