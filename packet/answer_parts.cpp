@@ -170,59 +170,60 @@ constexpr CharClasses kClasses;
 // npos when what it read is not plain.
 class PlainReader {
  public:
-  explicit PlainReader(std::string_view text) : text_(text) {}
+  // The text ends with the zero every std::string keeps after its last
+  // character, and holds no other zero (see HidesCharacters): the scans below
+  // stop there without checking their position against the end.
+  explicit PlainReader(const std::string& text) : text_(text), begin_(text.c_str()) {}
 
   // The start tag whose '<' is at i: its name, whether it is empty (ends
   // with "/>"), and the position past it.
   size_t StartTag(size_t i, std::string_view& name, bool& empty) const {
-    const char* const begin = text_.data();
-    const char* const end = begin + text_.size();
-    const char* p = begin + i + 1;
-    if (p >= end || !Is(*p, kNameStart)) return kNone;
-    while (p < end && Is(*p, kNameChar)) ++p;
-    name = std::string_view(begin + i + 1, static_cast<size_t>(p - begin - i - 1));
+    const char* p = begin_ + i + 1;
+    if (!Is(*p, kNameStart)) return kNone;
+    while (Is(*++p, kNameChar)) {
+    }
+    name = std::string_view(begin_ + i + 1, static_cast<size_t>(p - begin_ - i - 1));
     for (;;) {
-      if (p >= end) return kNone;
       if (*p == '>') {
         empty = false;
-        return static_cast<size_t>(p + 1 - begin);
+        return static_cast<size_t>(p + 1 - begin_);
       }
       if (*p == '/') {
-        if (p + 1 >= end || p[1] != '>') return kNone;
+        if (p[1] != '>') return kNone;
         empty = true;
-        return static_cast<size_t>(p + 2 - begin);
+        return static_cast<size_t>(p + 2 - begin_);
       }
       // An attribute, after at least one blank.
       if (!Is(*p, kBlank)) return kNone;
-      while (p < end && Is(*p, kBlank)) ++p;
-      if (p >= end) return kNone;
+      while (Is(*++p, kBlank)) {
+      }
       if (*p == '>' || *p == '/') continue;
       if (!Is(*p, kNameStart)) return kNone;
-      while (p < end && Is(*p, kNameChar)) ++p;
-      while (p < end && Is(*p, kBlank)) ++p;
-      if (p >= end || *p != '=') return kNone;
-      ++p;
-      while (p < end && Is(*p, kBlank)) ++p;
-      if (p >= end || (*p != '"' && *p != '\'')) return kNone;
-      const size_t close = Find(static_cast<size_t>(p + 1 - begin), *p);
+      while (Is(*++p, kNameChar)) {
+      }
+      while (Is(*p, kBlank)) ++p;
+      if (*p != '=') return kNone;
+      while (Is(*++p, kBlank)) {
+      }
+      if (*p != '"' && *p != '\'') return kNone;
+      const size_t close = Find(static_cast<size_t>(p + 1 - begin_), *p);
       if (close == kNone) return kNone;
-      p = begin + close + 1;
-      if (p < end && !Is(*p, kBlank) && *p != '/' && *p != '>') return kNone;
+      p = begin_ + close + 1;
+      if (!Is(*p, kBlank) && *p != '/' && *p != '>') return kNone;
     }
   }
 
   // The end tag whose '<' is at i, which must close `name`; past its '>'.
   size_t EndTag(size_t i, std::string_view name) const {
-    size_t p = i + 2;
-    if (text_.size() - p < name.size()) return kNone;
-    // Names are short: compared here rather than by a call.
-    for (size_t k = 0; k < name.size(); ++k) {
-      if (text_[p + k] != name[k]) return kNone;
+    const char* p = begin_ + i + 2;
+    // Names are short: compared here rather than by a call. A mismatch
+    // stops at the final zero at the latest.
+    for (const char c : name) {
+      if (*p++ != c) return kNone;
     }
-    p += name.size();
-    while (p < text_.size() && Is(text_[p], kBlank)) ++p;
-    if (p >= text_.size() || text_[p] != '>') return kNone;
-    return p + 1;
+    while (Is(*p, kBlank)) ++p;
+    if (*p != '>') return kNone;
+    return static_cast<size_t>(p + 1 - begin_);
   }
 
   // The content of the elements in `names` (innermost last) from i, up to and
@@ -232,7 +233,7 @@ class PlainReader {
   size_t Content(size_t i, std::vector<std::string_view>& names, size_t outer,
                  std::string_view child, bool& found) const {
     found = false;
-    const char* const begin = text_.data();
+    const char* const begin = begin_;
     const size_t size = text_.size();
     for (;;) {
       // Tags often follow each other directly, text often is short.
@@ -296,30 +297,39 @@ class PlainReader {
  private:
   static constexpr size_t kNone = std::string_view::npos;
 
-  // The first c at or after i: a few bytes looked at directly, the rest by
-  // memchr, whose call costs more than a short scan.
+  // The first c at or after i: up to 32 bytes looked at eight at a time
+  // here, the rest by memchr, whose call costs more than a short scan.
   size_t Find(size_t i, char c) const {
     const size_t size = text_.size();
-    for (const size_t near = std::min(size, i + 16); i < near; ++i) {
-      if (text_[i] == c) return i;
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    const uint64_t pattern = kOnes * static_cast<unsigned char>(c);
+    for (int words = 0; words < 4 && i + 8 <= size; ++words, i += 8) {
+      uint64_t word;
+      std::memcpy(&word, begin_ + i, 8);
+      word ^= pattern;  // a zero byte where c is
+      // The lowest flagged byte is the first zero (little-endian order).
+      const uint64_t zeros = (word - kOnes) & ~word & kHighs;
+      if (zeros != 0) return i + static_cast<size_t>(__builtin_ctzll(zeros) >> 3);
     }
     if (i >= size) return kNone;
-    const void* found = std::memchr(text_.data() + i, c, size - i);
-    return found == nullptr ? kNone
-                            : static_cast<size_t>(static_cast<const char*>(found) - text_.data());
+    const void* found = std::memchr(begin_ + i, c, size - i);
+    return found == nullptr ? kNone : static_cast<size_t>(static_cast<const char*>(found) - begin_);
   }
 
   static bool Is(char c, unsigned char kind) {
     return (kClasses.of[static_cast<unsigned char>(c)] & kind) != 0;
   }
   std::string_view text_;
+  const char* begin_;
   std::vector<std::string_view> names_;  // the open elements, reused from part to part
 };
 
 }  // namespace
 
-bool SplitAnswer(std::string_view text, std::string_view container, std::string_view part,
+bool SplitAnswer(const std::string& answer, std::string_view container, std::string_view part,
                  std::string_view skippable, AnswerParts& out) {
+  const std::string_view text(answer);
   out.skeleton.clear();
   out.parts.clear();
   size_t i = 0;
@@ -335,7 +345,7 @@ bool SplitAnswer(std::string_view text, std::string_view container, std::string_
   bool containerSeen = false;  // the first container under the root was found
   bool inContainer = false;    // and is open at depth 2
   const EndTagFinder partEnd(part);
-  PlainReader reader(text);
+  PlainReader reader(answer);
   size_t copied = 0;  // text before this is in the skeleton
   for (;;) {
     const void* found = std::memchr(text.data() + i, '<', text.size() - i);

@@ -42,5 +42,5 @@ struct AnswerParts {
 // or anything that is not proper UTF-8,
 // a document type declaration or markup the split does not know, is cut off
 // inside markup, or holds no part at all: the caller parses it whole.
-bool SplitAnswer(std::string_view text, std::string_view container, std::string_view part,
+bool SplitAnswer(const std::string& text, std::string_view container, std::string_view part,
                  std::string_view skippable, AnswerParts& out);
