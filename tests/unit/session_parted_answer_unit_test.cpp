@@ -18,6 +18,7 @@
 #include "rules_fixture.h"
 #include "rules_inventory_fixture.h"
 #include "session/ravenlink_session.h"
+#include "variant_out.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -87,19 +88,7 @@ ClientIdentity Client() {
   return client;
 }
 
-WsString Text(const VARIANT& value) {
-  return value.vt == VT_BSTR && value.bstrVal != nullptr ? WsString(value.bstrVal) : WsString();
-}
-
-struct Out {
-  Out() { VariantInit(&value); }
-  ~Out() { VariantClear(&value); }
-  Out(const Out&) = delete;
-  Out& operator=(const Out&) = delete;
-  VARIANT* operator&() { return &value; }
-  std::string text() const { return Narrow(Text(value)); }
-  VARIANT value;
-};
+using Out = VariantOut;
 
 std::vector<std::string> Ids(WsRavenlinkSession& session) {
   std::vector<std::string> ids;
@@ -108,7 +97,7 @@ std::vector<std::string> Ids(WsRavenlinkSession& session) {
   for (int32_t i = 0; i < count; ++i) {
     Out id;
     session.GetMessageId(static_cast<uint32_t>(i), &id);
-    ids.push_back(id.text());
+    ids.push_back(Narrow(id.text()));
   }
   return ids;
 }
@@ -127,15 +116,16 @@ std::string Describe(WsRavenlinkSession& session) {
     session.GetTargetApplication(id, &target);
     session.GetMessageSeverity(id, &severity);
     session.GetDisplayNameCount(id, &names);
-    out += Narrow(id) + ": title=" + title.text() + " body=" + body.text() + " url=" + url.text() +
-           " target=" + target.text() + " severity=" + std::to_string(severity) + "\n";
+    out += Narrow(id) + ": title=" + Narrow(title.text()) + " body=" + Narrow(body.text()) +
+           " url=" + Narrow(url.text()) + " target=" + Narrow(target.text()) +
+           " severity=" + std::to_string(severity) + "\n";
     for (int32_t i = 0; i < names; ++i) {
       Out name, verMin, verMax, guid;
       int32_t flags = -1;
       session.GetDisplayNameInfo(id, static_cast<uint32_t>(i), &name, &verMin, &verMax, &guid,
                                  &flags);
-      out += "  name " + name.text() + "|" + verMin.text() + "|" + verMax.text() + "|" +
-             guid.text() + "|" + std::to_string(flags) + "\n";
+      out += "  name " + Narrow(name.text()) + "|" + Narrow(verMin.text()) + "|" +
+             Narrow(verMax.text()) + "|" + Narrow(guid.text()) + "|" + std::to_string(flags) + "\n";
     }
   }
   int32_t discarded = -1;
@@ -373,7 +363,7 @@ TEST_F(SessionPartedAnswerTest, EightBitAnswer) {
            Note("l", "", Message("9", "caf\xE9")) + "</body></packet>");
   Out title;
   session.GetMessageTitle(L"l", &title);
-  EXPECT_EQ(title.text(), "caf\xC3\xA9");
+  EXPECT_EQ(Narrow(title.text()), "caf\xC3\xA9");
 }
 
 // A fetched answer takes the request's own way to the parts and back to the

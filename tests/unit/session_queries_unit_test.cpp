@@ -9,6 +9,7 @@
 #include "rules_fixture.h"
 #include "rules_inventory_fixture.h"
 #include "session/ravenlink_session.h"
+#include "variant_out.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -43,20 +44,7 @@ std::string Distribution(const wchar_t* key, const std::string& status,
          "' verMin='1' verMax='3' lang='" + lang + "'/>";
 }
 
-WsString Text(const VARIANT& value) {
-  return value.vt == VT_BSTR && value.bstrVal != nullptr ? WsString(value.bstrVal) : WsString();
-}
-
-// A VARIANT that frees its text.
-struct Out {
-  Out() { VariantInit(&value); }
-  ~Out() { VariantClear(&value); }
-  Out(const Out&) = delete;
-  Out& operator=(const Out&) = delete;
-  VARIANT* operator&() { return &value; }
-  WsString text() const { return Text(value); }
-  VARIANT value;
-};
+using Out = VariantOut;
 
 class SessionQueriesTest : public ::testing::Test {
  protected:
