@@ -18,21 +18,26 @@ constexpr size_t kRunBytes = 64 * 1024;
 PartedCatalog::PartedCatalog(const WsPacket& answer, WsRavenlinkSession* session,
                              IRulesEngine& engine, uint32_t language)
     : answer_(answer), engine_(engine), pendingBefore_(engine.MsiConditions().Pending()) {
-  entries_.reserve(answer.PartCount());
-  parts_.reserve(answer.PartCount());
-  // One document, loaded again for every run.
-  pugi::xml_document document;
-  size_t first = 0;
-  while (first < answer.PartCount()) {
-    size_t last = first + 1;
-    size_t bytes = answer.Part(first).size();
-    while (last < answer.PartCount() && bytes < kRunBytes) bytes += answer.Part(last++).size();
-    if (!ReadRun(first, last, document, session, language)) {
-      malformed_ = true;
-      Abandon();
-      return;
+  try {
+    entries_.reserve(answer.PartCount());
+    parts_.reserve(answer.PartCount());
+    // One document, loaded again for every run.
+    pugi::xml_document document;
+    size_t first = 0;
+    while (first < answer.PartCount()) {
+      size_t last = first + 1;
+      size_t bytes = answer.Part(first).size();
+      while (last < answer.PartCount() && bytes < kRunBytes) bytes += answer.Part(last++).size();
+      if (!ReadRun(first, last, document, session, language)) {
+        malformed_ = true;
+        Abandon();
+        return;
+      }
+      first = last;
     }
-    first = last;
+  } catch (...) {
+    Abandon();  // no destructor runs for a constructor that throws
+    throw;
   }
 }
 
