@@ -49,19 +49,19 @@ bool ReadWholeFile(const WsString& path, std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  // Read straight into room for the size the file has now, plus a block to
-  // see its end; a file that grows meanwhile is still read to its end.
+  // Read straight into room for the size the file has now and one byte more,
+  // to see its end; a file that grows meanwhile is still read to its end.
   constexpr size_t kBlock = 65536;
   LARGE_INTEGER length;
   size_t room = kBlock;
   if (GetFileSizeEx(file, &length) && length.QuadPart > 0 &&
       static_cast<ULONGLONG>(length.QuadPart) < bytes.max_size() - kBlock) {
-    room += static_cast<size_t>(length.QuadPart);
+    room = static_cast<size_t>(length.QuadPart) + 1;
   }
   bool ok = true;
   size_t filled = 0;
   for (;;) {
-    if (bytes.size() - filled < kBlock) bytes.resize(std::max(room, filled + kBlock));
+    if (bytes.size() == filled) bytes.resize(std::max(room, filled + kBlock));
     const size_t step = std::min<size_t>(bytes.size() - filled, size_t{1} << 30);
     DWORD read = 0;
     if (!ReadFile(file, bytes.data() + filled, static_cast<DWORD>(step), &read, nullptr)) {

@@ -73,6 +73,39 @@ bool IsPrinted(const wchar_t* text, size_t length) {
   return true;
 }
 
+// The usual spelling, "{8-4-4-4-12}" with upper-case digits, read at the
+// fixed places of its digits in one pass. False for any other text, which
+// ParseDigits and IsPrinted then read the general way.
+bool ParsePrinted(const wchar_t* text, size_t length, GUID& out) {
+  if (length != 38 || text[0] != L'{' || text[37] != L'}' || text[9] != L'-' || text[14] != L'-' ||
+      text[19] != L'-' || text[24] != L'-') {
+    return false;
+  }
+  // Where the digits stand: the first 16 make the high word, the rest the low.
+  static constexpr uint8_t kHigh[16] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 15, 16, 17, 18};
+  static constexpr uint8_t kLow[16] = {20, 21, 22, 23, 25, 26, 27, 28,
+                                       29, 30, 31, 32, 33, 34, 35, 36};
+  const auto digit = [text](size_t at) {
+    const auto code = static_cast<uint32_t>(text[at]);
+    // Upper case only, as ToString prints it.
+    return code < 128 && !(code >= L'a' && code <= L'f') ? kDigits.value[code] : kBad;
+  };
+  uint64_t high = 0;
+  uint64_t low = 0;
+  for (int k = 0; k < 16; ++k) {
+    const int h = digit(kHigh[k]);
+    const int l = digit(kLow[k]);
+    if (h < 0 || l < 0) return false;
+    high = (high << 4) | static_cast<uint64_t>(h);
+    low = (low << 4) | static_cast<uint64_t>(l);
+  }
+  out.Data1 = static_cast<uint32_t>(high >> 32);
+  out.Data2 = static_cast<uint16_t>(high >> 16);
+  out.Data3 = static_cast<uint16_t>(high);
+  for (int i = 0; i < 8; ++i) out.Data4[i] = static_cast<uint8_t>(low >> (56 - 8 * i));
+  return true;
+}
+
 }  // namespace
 
 size_t Guid::Normalize(const WsString& text, WsString& normalised) {
@@ -102,7 +135,12 @@ void Guid::Assign(const wchar_t* text, size_t length) {
     Clear();
     return;
   }
-  if (ParseDigits(text, length, value_)) {
+  if (ParsePrinted(text, length, value_)) {
+    notGuid_ = false;
+    printedText_ = true;
+    text_.clear();
+    if (!normalised_.empty()) WsString().swap(normalised_);
+  } else if (ParseDigits(text, length, value_)) {
     notGuid_ = false;
     printedText_ = IsPrinted(text, length);
     if (printedText_) {
