@@ -42,3 +42,9 @@ uint32_t CreateEntries(WsRavenlinkSession* session, IRulesEngine& engine,
 void StoreApplicable(IRulesEngine& engine, const std::vector<WsRavenlinkEntry*>& attached,
                      RavenlinkEntryMap& entries,
                      const std::function<void(size_t)>& found = nullptr);
+// The same for entries owned one by one: an applicable entry moves into
+// `entries` as it is (its slot left empty), one that does not apply is freed
+// at once.
+void StoreApplicable(IRulesEngine& engine, std::vector<std::unique_ptr<WsRavenlinkEntry>>& owned,
+                     RavenlinkEntryMap& entries,
+                     const std::function<void(size_t)>& found = nullptr);

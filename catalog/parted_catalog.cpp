@@ -88,21 +88,22 @@ bool PartedCatalog::ReadRun(size_t first, size_t last, pugi::xml_document& docum
 void PartedCatalog::ReadPart(pugi::xml_node notification, size_t part, WsRavenlinkSession* session,
                              uint32_t language) {
   try {
-    WsRavenlinkEntry entry(notification, language, WsRavenlinkEntry::kReadMessageIfKept);
+    auto entry = std::make_unique<WsRavenlinkEntry>(notification, language,
+                                                    WsRavenlinkEntry::kReadMessageIfKept);
     if (treeError_ != kWsOk) return;
-    if (entry.IsUnsupported()) {
+    if (entry->IsUnsupported()) {
       ++discarded_;
       return;
     }
     try {
-      entry.AttachToSession(session, engine_);
+      entry->AttachToSession(session, engine_);
     } catch (const WsStatus& status) {
       treeError_ = status;
       entries_.clear();
       parts_.clear();
       return;
     }
-    entry.ForgetDocument();
+    entry->ForgetDocument();
     entries_.push_back(std::move(entry));
     parts_.push_back(part);
   } catch (const WsStatus& status) {
@@ -123,11 +124,8 @@ uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
   keepPending_ = true;
   if (treeError_ != kWsOk) throw treeError_;
   run_ = std::string();
-  std::vector<WsRavenlinkEntry*> attached;
-  attached.reserve(entries_.size());
-  for (WsRavenlinkEntry& entry : entries_) attached.push_back(&entry);
   pugi::xml_document document;
-  StoreApplicable(engine_, attached, entries, [&](size_t index) {
+  StoreApplicable(engine_, entries_, entries, [&](size_t index) {
     // Only the messages are parsed again where they were left out (they are
     // one plainly formed element), else the whole part, which parsed before.
     const std::string_view messages = answer_.SkippableChild(parts_[index]);
@@ -136,7 +134,7 @@ uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
       throw WsStatus(kWsXmlUnreadable);  // cannot happen: it was read before
     }
     const pugi::xml_node element = document.first_child();
-    entries_[index].ReadMessageFrom(messages.empty() ? GetChild(element, L"messages") : element);
+    entries_[index]->ReadMessageFrom(messages.empty() ? GetChild(element, L"messages") : element);
   });
   return discarded_;
 }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,7 @@ class PartedCatalog {
   WsStatus readError_ = kWsOk;
   WsStatus treeError_ = kWsOk;
   uint32_t discarded_ = 0;
-  std::vector<WsRavenlinkEntry> entries_;  // the supported ones, attached
-  std::vector<size_t> parts_;              // the part of each of them
-  std::string run_;                        // the text of the run being read
+  std::vector<std::unique_ptr<WsRavenlinkEntry>> entries_;  // the supported ones, attached
+  std::vector<size_t> parts_;                               // the part of each of them
+  std::string run_;                                         // the text of the run being read
 };
