@@ -210,12 +210,9 @@ void WsRavenlinkSession::LoadNotificationResponse(const WsString& path) {
   // a file that does not parse leaves the session as it was.
   std::optional<WsPacket> packet;
   std::optional<PartedCatalog> parted;
-  {
-    auto bytes = std::make_shared<std::string>();
-    if (ReadWholeFile(path, *bytes)) {
-      packet = ReadAnswerInParts(std::move(bytes), kNotificationPart, kMessagesChild);
-    }
-  }
+  auto bytes = std::make_shared<std::string>();
+  const bool read = ReadWholeFile(path, *bytes);
+  if (read) packet = ReadAnswerInParts(bytes, kNotificationPart, kMessagesChild);
   if (packet) {
     parted.emplace(*packet, this, rules_, languageId_);
     if (parted->Malformed()) {
@@ -223,10 +220,16 @@ void WsRavenlinkSession::LoadNotificationResponse(const WsString& path) {
       parted.reset();
     }
   } else {
+    // Parsed whole: the bytes already read, or the file again for its error.
     WsXmlDocument document;
-    document.LoadFromFile(path);
+    if (read) {
+      document.LoadFromBuffer(*bytes);
+    } else {
+      document.LoadFromFile(path);
+    }
     packet.emplace(document);
   }
+  bytes.reset();  // the packet holds them if it needs them
   request_.reset();
   request_ = MakeQueryRequest();
   request_->SetResponsePacket(*packet);
