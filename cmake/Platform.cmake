@@ -11,6 +11,15 @@ function(ravenlink_warnings target)
   endif()
 endfunction()
 
+# Release builds are optimised across source files (the parser's accessors
+# and the small helpers the catalog calls for every element are inlined into
+# their callers).
+include(CheckIPOSupported)
+check_ipo_supported(RESULT ravenlink_ipo LANGUAGES CXX)
+if(ravenlink_ipo)
+  set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
+endif()
+
 if(RAVENLINK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
