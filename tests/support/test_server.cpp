@@ -11,6 +11,10 @@
 namespace {
 
 constexpr int kPollSliceMs = 20;
+// The accept loop sleeps until a client comes; the destructor wakes it with
+// a connection of its own, so it need not wake up just to look at the flag.
+// The limit only matters should that connection fail.
+constexpr int kAcceptWaitMs = 1000;
 constexpr auto kStallLimit = std::chrono::seconds(60);  // bounds a stalled body
 constexpr size_t kMaxHeaderBytes = 1 << 20;
 
@@ -156,6 +160,7 @@ TestServer::~TestServer() {
     stopping_ = true;
   }
   changed_.notify_all();
+  ConnectToLoopback(port_);  // closed at once: it only wakes the accept loop
   acceptThread_.join();
   // No connection is added once the accept thread has ended.
   for (auto& connection : connections_) connection->thread.join();
@@ -217,8 +222,9 @@ ScriptedResponse TestServer::NextResponse() {
 
 void TestServer::AcceptLoop() {
   while (!Stopping()) {
-    if (!listener_.WaitReadable(kPollSliceMs)) continue;
+    if (!listener_.WaitReadable(kAcceptWaitMs)) continue;
     TestSocket socket = AcceptConnection(listener_);
+    if (Stopping()) break;
     if (!socket.Valid()) continue;
     auto connection = std::make_unique<Connection>();
     connection->socket = std::move(socket);
