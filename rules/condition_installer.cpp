@@ -95,14 +95,13 @@ void MetaInstallerCondition::BuildRecord(const Guid& key, InstallStatus status,
   const ItemType type = Kind() == kConditionProduct        ? ItemType::Product
                         : Kind() == kConditionDistribution ? ItemType::Distribution
                                                            : ItemType::Suite;
-  record_ = std::make_unique<MetaInstallerInfo>(key, type, status, lower, true, upper, true);
+  record_.emplace(key, type, status, lower, true, upper, true);
   record_->SetLanguages(lang);
 }
 
 void PackageCondition::BuildRecord(const Guid& key, InstallStatus status, const wchar_t* verMin,
                                    const wchar_t* verMax, const WsString&) {
-  record_ = std::make_unique<PackageInfo>(key, status, PackageVersion(verMin), true,
-                                          PackageVersion(verMax), true);
+  record_.emplace(key, status, PackageVersion(verMin), true, PackageVersion(verMax), true);
 }
 
 const InstallerInfo* ProductCondition::Search(SetRole role, InstallerRecords* found) const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "catalog/installer_info.h"
 #include "foundation/ws_string.h"
@@ -70,7 +71,7 @@ class MetaInstallerCondition : public BaseInstallerCondition {
  protected:
   void BuildRecord(const Guid& key, InstallStatus status, const wchar_t* verMin,
                    const wchar_t* verMax, const WsString& lang) override;
-  std::unique_ptr<MetaInstallerInfo> record_;
+  std::optional<MetaInstallerInfo> record_;
 };
 
 class ProductCondition : public MetaInstallerCondition {
@@ -118,5 +119,5 @@ class PackageCondition : public BaseInstallerCondition {
                    const wchar_t* verMax, const WsString& lang) override;
 
  private:
-  std::unique_ptr<PackageInfo> record_;
+  std::optional<PackageInfo> record_;
 };
