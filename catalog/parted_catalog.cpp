@@ -125,16 +125,33 @@ uint32_t PartedCatalog::Store(RavenlinkEntryMap& entries) {
   if (treeError_ != kWsOk) throw treeError_;
   run_ = std::string();
   pugi::xml_document document;
-  StoreApplicable(engine_, entries_, entries, [&](size_t index) {
-    // Only the messages are parsed again where they were left out (they are
-    // one plainly formed element), else the whole part, which parsed before.
-    const std::string_view messages = answer_.SkippableChild(parts_[index]);
-    const std::string_view text = messages.empty() ? answer_.Part(parts_[index]) : messages;
+  std::vector<PlainChild> children;
+  std::vector<WsString> languages;
+  const auto parse = [&](std::string_view text) {
     if (!document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) {
       throw WsStatus(kWsXmlUnreadable);  // cannot happen: it was read before
     }
-    const pugi::xml_node element = document.first_child();
-    entries_[index]->ReadMessageFrom(messages.empty() ? GetChild(element, L"messages") : element);
+    return document.first_child();
+  };
+  StoreApplicable(engine_, entries_, entries, [&](size_t index) {
+    WsRavenlinkEntry& entry = *entries_[index];
+    const size_t part = parts_[index];
+    // Where the messages were left out, only the one the entry reads is
+    // parsed again if they can be listed as they stand, else all of them;
+    // where they were not, the whole part. All of it parsed before.
+    if (answer_.SkippableChildren(part, "message", "lang", children)) {
+      languages.clear();
+      for (const PlainChild& child : children) {
+        languages.emplace_back(std::wstring(child.attribute.begin(), child.attribute.end()));
+      }
+      const size_t chosen = entry.ChooseMessage(languages);
+      entry.ReadChosenMessageFrom(chosen == WsString::npos ? pugi::xml_node()
+                                                           : parse(children[chosen].text));
+      return;
+    }
+    const std::string_view messages = answer_.SkippableChild(part);
+    const pugi::xml_node element = parse(messages.empty() ? answer_.Part(part) : messages);
+    entry.ReadMessageFrom(messages.empty() ? GetChild(element, L"messages") : element);
   });
   return discarded_;
 }

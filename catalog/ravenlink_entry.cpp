@@ -27,6 +27,27 @@ bool NeedsNewerEngine(const WsString& minimum) {
   return !required.IsValid() || required.Compare(VersionNumber(kEngineVersion)) > 0;
 }
 
+// Picks the message to read from those offered in document order: the last
+// one in the session's language, failing that the first English one.
+// Messages whose "lang" is not a number are passed over.
+class MessageChooser {
+ public:
+  explicit MessageChooser(uint32_t language) : language_(language) {}
+
+  // Whether the message with this "lang" text becomes the chosen one.
+  bool Offer(const WsString& lang) {
+    uint32_t number = 0;
+    if (!lang.ToUInt32(number)) return false;
+    if (number != language_ && (number != kEnglish || chosen_)) return false;
+    chosen_ = true;
+    return true;
+  }
+
+ private:
+  uint32_t language_;
+  bool chosen_ = false;
+};
+
 }  // namespace
 
 bool ParseSeverity(const wchar_t* text, int32_t& severity) {
@@ -134,26 +155,37 @@ void WsRavenlinkEntry::ReadLaterMessage() {
   if (IsNode(messages)) ReadMessage(messages, language_);
 }
 
-// The last message in the session's language wins; failing that the first
-// English one. Messages whose "lang" is not a number are skipped.
 void WsRavenlinkEntry::ReadMessage(pugi::xml_node messages, uint32_t language) {
+  MessageChooser chooser(language);
   pugi::xml_node chosen;
   for (pugi::xml_node message = GetChild(messages, L"message"); message;
        message = NextSiblingNamed(message, L"message")) {
-    uint32_t number = 0;
-    if (!GetAttribute(message, L"lang").ToUInt32(number)) continue;
-    if (number == language) {
-      chosen = message;
-    } else if (number == kEnglish && !IsNode(chosen)) {
-      chosen = message;
-    }
+    if (chooser.Offer(GetAttribute(message, L"lang"))) chosen = message;
   }
-  if (!IsNode(chosen)) return;
+  if (IsNode(chosen)) ReadChosenMessage(chosen, language);
+}
+
+void WsRavenlinkEntry::ReadChosenMessage(pugi::xml_node chosen, uint32_t language) {
   body_ = GetChildText(chosen, L"body");
   title_ = GetChildText(chosen, L"title");
   more_info_url_ = GetChildText(chosen, L"moreInfoUrl");
   const pugi::xml_node names = GetChild(chosen, L"displayNames");
   if (IsNode(names)) display_names_.Parse(names, language);
+}
+
+size_t WsRavenlinkEntry::ChooseMessage(const std::vector<WsString>& languages) const {
+  MessageChooser chooser(language_);
+  size_t chosen = WsString::npos;
+  for (size_t i = 0; i < languages.size(); ++i) {
+    if (chooser.Offer(languages[i])) chosen = i;
+  }
+  return chosen;
+}
+
+void WsRavenlinkEntry::ReadChosenMessageFrom(pugi::xml_node message) {
+  later_messages_ = pugi::xml_node();
+  if (IsNode(message)) ReadChosenMessage(message, language_);
+  if (evaluated_ && applies_) display_names_.Resolve(GetConditionTree().Root());
 }
 
 void WsRavenlinkEntry::AttachToSession(WsRavenlinkSession* session, IRulesEngine& engine) {

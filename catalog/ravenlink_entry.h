@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "catalog/display_name.h"
 #include "catalog/installer_info.h"
@@ -72,6 +73,12 @@ class WsRavenlinkEntry : public WsXmlSerializable {
   // parsed again (null: the entry has none); an entry already found
   // applicable resolves its display names as IsApplicable would have.
   void ReadMessageFrom(pugi::xml_node messages);
+  // Which of the messages whose "lang" texts these are, in document order,
+  // the entry reads (see ReadMessage); npos when none.
+  size_t ChooseMessage(const std::vector<WsString>& languages) const;
+  // As ReadMessageFrom, given the chosen "message" element alone (null: none
+  // was chosen).
+  void ReadChosenMessageFrom(pugi::xml_node message);
   bool IsEvaluated() const { return evaluated_; }
   // Frees the condition tree of an entry that is about to be dropped.
   void ReleaseTree() { condition_tree_.reset(); }
@@ -116,6 +123,7 @@ class WsRavenlinkEntry : public WsXmlSerializable {
  private:
   void Read(pugi::xml_node notification);
   void ReadMessage(pugi::xml_node messages, uint32_t language);
+  void ReadChosenMessage(pugi::xml_node message, uint32_t language);
   // Reads a message that was left for later, once.
   void ReadLaterMessage();
   bool Concerns(ItemType itemType, const Guid& key, const VersionNumber& version) const;

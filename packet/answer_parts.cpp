@@ -273,6 +273,31 @@ class PlainReader {
     }
   }
 
+  // The value of the first attribute called `name` of the start tag at
+  // [i, end), which StartTag read (so its syntax needs no checking here).
+  bool AttributeValue(size_t i, size_t end, std::string_view name, std::string_view& value) const {
+    const char* p = begin_ + i + 1;
+    while (Is(*p, kNameChar)) ++p;
+    const char* const stop = begin_ + end;
+    while (p < stop) {
+      while (Is(*p, kBlank)) ++p;
+      if (*p == '>' || *p == '/') return false;
+      const char* const nameStart = p;
+      while (Is(*p, kNameChar)) ++p;
+      const std::string_view attribute(nameStart, static_cast<size_t>(p - nameStart));
+      while (*p != '"' && *p != '\'') ++p;  // past the blanks and the '='
+      const size_t closeAt = Find(static_cast<size_t>(p + 1 - begin_), *p);
+      if (closeAt == kNone) return false;
+      const char* const close = begin_ + closeAt;
+      if (attribute == name) {
+        value = std::string_view(p + 1, static_cast<size_t>(close - p - 1));
+        return true;
+      }
+      p = close + 1;
+    }
+    return false;
+  }
+
   // The part element whose content starts at i (its start tag read, not
   // empty): past its end, and the span of its first `child` when the part
   // is plain up to that child's end.
@@ -326,6 +351,53 @@ class PlainReader {
 };
 
 }  // namespace
+
+bool ListPlainChildren(const std::string& text, std::string_view element, std::string_view name,
+                       std::string_view attribute, std::vector<PlainChild>& out) {
+  out.clear();
+  constexpr size_t kNone = std::string_view::npos;
+  if (element.empty() || element.data() < text.data() ||
+      element.data() + element.size() > text.data() + text.size()) {
+    return false;
+  }
+  const size_t start = static_cast<size_t>(element.data() - text.data());
+  const size_t end = start + element.size();
+  PlainReader reader(text);
+  std::string_view elementName;
+  bool empty = false;
+  size_t i = reader.StartTag(start, elementName, empty);
+  if (i == kNone) return false;
+  if (empty) return i == end;
+  std::vector<std::string_view> names{elementName};
+  for (;;) {
+    bool found = false;
+    i = reader.Content(i, names, 1, name, found);
+    if (i == kNone) return false;
+    if (!found) return i == end;
+    std::string_view childName;
+    bool childEmpty = false;
+    size_t next = reader.StartTag(i, childName, childEmpty);
+    if (next == kNone) return false;
+    PlainChild child;
+    child.hasAttribute = reader.AttributeValue(i, next, attribute, child.attribute);
+    // The parser replaces references and white space in attribute values,
+    // and decodes what is beyond ASCII: such a value is not its bytes.
+    for (const char c : child.attribute) {
+      if (c == '&' || c == '\t' || c == '\n' || c == '\r' ||
+          static_cast<unsigned char>(c) >= 0x80) {
+        return false;
+      }
+    }
+    if (!childEmpty) {
+      names.push_back(childName);
+      next = reader.Content(next, names, 2, std::string_view(), found);
+      if (next == kNone) return false;
+    }
+    child.text = std::string_view(text).substr(i, next - i);
+    out.push_back(child);
+    i = next;
+  }
+}
 
 bool SplitAnswer(const std::string& answer, std::string_view container, std::string_view part,
                  std::string_view skippable, AnswerParts& out) {

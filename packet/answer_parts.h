@@ -44,3 +44,18 @@ struct AnswerParts {
 // inside markup, or holds no part at all: the caller parses it whole.
 bool SplitAnswer(const std::string& text, std::string_view container, std::string_view part,
                  std::string_view skippable, AnswerParts& out);
+
+// A child element of a skippable child, as ListPlainChildren finds it.
+struct PlainChild {
+  std::string_view text;       // the whole element
+  std::string_view attribute;  // the value asked for, as the parser gives it
+  bool hasAttribute = false;
+};
+
+// The elements named `name` directly inside `element`, a skippable child
+// that SplitAnswer marked in `text`, in document order, each with the value
+// of its first attribute called `attribute`. False when such a value would
+// not read as its bytes (a reference, a tab or line end, a byte beyond ASCII):
+// the caller then parses the element.
+bool ListPlainChildren(const std::string& text, std::string_view element, std::string_view name,
+                       std::string_view attribute, std::vector<PlainChild>& out);

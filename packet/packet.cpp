@@ -76,6 +76,12 @@ std::string_view WsPacket::SkippableChild(size_t index) const {
   return std::string_view(*answer_).substr(part.skipOffset, part.skipLength);
 }
 
+bool WsPacket::SkippableChildren(size_t index, std::string_view name, std::string_view attribute,
+                                 std::vector<PlainChild>& out) const {
+  const std::string_view child = SkippableChild(index);
+  return !child.empty() && ListPlainChildren(*answer_, child, name, attribute, out);
+}
+
 WsXmlDocument WsPacket::WholeAnswer() const {
   WsXmlDocument whole;
   whole.LoadFromBuffer(*answer_);

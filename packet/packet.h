@@ -78,6 +78,11 @@ class WsPacket {
   // The part's skippable child (see answer_parts.h), inside Part's text;
   // empty when it has none.
   std::string_view SkippableChild(size_t index) const;
+  // The elements named `name` directly inside the part's skippable child,
+  // each with its first `attribute` (see ListPlainChildren); false when the
+  // part has none or they cannot be listed that way.
+  bool SkippableChildren(size_t index, std::string_view name, std::string_view attribute,
+                         std::vector<PlainChild>& out) const;
   // Replaces the parts by the whole answer, parsed; throws its parse
   // statuses (0x80004002, 0x80004003) and then keeps the parts.
   void ReadWhole() const;
