@@ -1,45 +1,67 @@
 #include "catalog/installer_info.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-const WsString kComma(L",");
+// Language lists are read in place, piece by piece, the way Split at commas
+// and TrimLeft would cut them.
+size_t PieceCount(std::wstring_view list) {
+  return list.empty() ? 0 : static_cast<size_t>(std::count(list.begin(), list.end(), L',')) + 1;
+}
 
-// Splits a language list at commas and drops the leading blanks of each piece.
-std::vector<WsString> LanguagePieces(const WsString& list) {
-  std::vector<WsString> pieces;
-  list.Split(kComma, pieces);
-  for (WsString& piece : pieces) piece = piece.TrimLeft();
-  return pieces;
+// The piece from `at` to the next comma, without its leading blanks; `at`
+// moves on to the next piece.
+std::wstring_view NextPiece(std::wstring_view list, size_t& at) {
+  const size_t comma = list.find(L',', at);
+  std::wstring_view piece = list.substr(at, comma == std::wstring_view::npos ? comma : comma - at);
+  at = comma == std::wstring_view::npos ? list.size() : comma + 1;
+  const size_t first = piece.find_first_not_of(L" \t\n\r");
+  return first == std::wstring_view::npos ? std::wstring_view() : piece.substr(first);
 }
 
 // Every language number of the receiver's list must take one equal number out
 // of the candidate's list, and nothing may be left over: the two lists hold the
 // same numbers, in any order, duplicates counted. A piece that is not a number
-// on either side means no match.
+// on either side means no match as soon as it is met: the receiver's pieces
+// are taken in order, and for each the candidate's pieces not yet taken are
+// looked at in order until an equal number turns up.
 bool LanguagesMatch(const WsString& receiver, const WsString& candidate) {
   if (receiver.empty()) return true;
-  std::vector<WsString> wanted = LanguagePieces(receiver);
-  std::vector<WsString> offered = LanguagePieces(candidate);
-  if (wanted.size() != offered.size()) return false;
-  for (const WsString& piece : wanted) {
+  const size_t count = PieceCount(receiver);
+  if (count != PieceCount(candidate)) return false;
+  // The candidate's pieces taken so far: bits of a word for lists of up to
+  // 64 pieces, which is all lists in practice.
+  uint64_t takenBits = 0;
+  std::vector<bool> takenMany(count > 64 ? count : 0);
+  const auto taken = [&](size_t i) {
+    return takenMany.empty() ? (takenBits >> i & 1) != 0 : static_cast<bool>(takenMany[i]);
+  };
+  size_t wantedAt = 0;
+  for (size_t wanted = 0; wanted < count; ++wanted) {
     uint32_t language = 0;
-    if (!piece.ToUInt32(language)) return false;
+    if (!WsString::ParseUInt32(NextPiece(receiver, wantedAt), language)) return false;
     bool found = false;
-    for (auto it = offered.begin(); it != offered.end(); ++it) {
+    size_t offeredAt = 0;
+    for (size_t i = 0; i < count && !found; ++i) {
+      const std::wstring_view piece = NextPiece(candidate, offeredAt);
+      if (taken(i)) continue;
       uint32_t other = 0;
-      if (!it->ToUInt32(other)) return false;
-      if (other == language) {
-        offered.erase(it);
-        found = true;
-        break;
+      if (!WsString::ParseUInt32(piece, other)) return false;
+      if (other != language) continue;
+      found = true;
+      if (takenMany.empty()) {
+        takenBits |= uint64_t{1} << i;
+      } else {
+        takenMany[i] = true;
       }
     }
     if (!found) return false;
   }
-  return offered.empty();
+  return true;
 }
 
 // The candidate's range [candLower, candUpper] must lie inside the receiver's.

@@ -10,12 +10,13 @@ wchar_t AsciiUpper(wchar_t c) {
 }
 
 // Parses digits of the given radix from text, saturating at limit.
-uint64_t ParseDigits(const wchar_t* text, int radix, uint64_t limit) {
-  if (radix == 16 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) text += 2;
+uint64_t ParseDigits(std::wstring_view text, int radix, uint64_t limit) {
+  if (radix == 16 && text.size() >= 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+    text.remove_prefix(2);
+  }
   uint64_t value = 0;
-  for (; *text; ++text) {
+  for (const wchar_t c : text) {
     unsigned digit;
-    wchar_t c = *text;
     if (c >= L'0' && c <= L'9') {
       digit = static_cast<unsigned>(c - L'0');
     } else if (c >= L'a' && c <= L'f') {
@@ -103,12 +104,14 @@ void WsString::MakeUpper() {
   for (wchar_t& c : *this) c = AsciiUpper(c);
 }
 
-int WsString::DetectRadix() const {
-  if (empty()) return 0;
+namespace {
+
+int DetectRadixOf(std::wstring_view text) {
+  if (text.empty()) return 0;
   bool leadingZero = false;
   bool digit = false;
   int radix = 10;
-  for (wchar_t c : *this) {
+  for (wchar_t c : text) {
     if (c == L'0' && !digit && !leadingZero && radix == 10) {
       leadingZero = true;
     } else if (c == L'x' || c == L'X') {
@@ -129,11 +132,21 @@ int WsString::DetectRadix() const {
   return radix;
 }
 
+}  // namespace
+
+int WsString::DetectRadix() const {
+  return DetectRadixOf(*this);
+}
+
 bool WsString::ToUInt32(uint32_t& out, uint32_t defaultValue) const {
   out = defaultValue;
-  int radix = DetectRadix();
+  return ParseUInt32(*this, out);
+}
+
+bool WsString::ParseUInt32(std::wstring_view text, uint32_t& out) {
+  const int radix = DetectRadixOf(text);
   if (radix == 0) return false;
-  out = static_cast<uint32_t>(ParseDigits(c_str(), radix, UINT32_MAX));
+  out = static_cast<uint32_t>(ParseDigits(text, radix, UINT32_MAX));
   return true;
 }
 
@@ -141,7 +154,7 @@ bool WsString::ToInt64(int64_t& out, int64_t defaultValue) const {
   out = defaultValue;
   int radix = DetectRadix();
   if (radix == 0) return false;
-  out = static_cast<int64_t>(ParseDigits(c_str(), radix, INT64_MAX));
+  out = static_cast<int64_t>(ParseDigits(*this, radix, INT64_MAX));
   return true;
 }
 

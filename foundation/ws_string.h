@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "compat/win32.h"
@@ -45,6 +46,8 @@ class WsString : public std::wstring {
   // Parse as a number of DetectRadix's radix; stores the default first and
   // reports false when the text is not a number. Out-of-range values saturate.
   bool ToUInt32(uint32_t& out, uint32_t defaultValue = 0) const;
+  // As ToUInt32, for a piece of text.
+  static bool ParseUInt32(std::wstring_view text, uint32_t& out);
   bool ToInt64(int64_t& out, int64_t defaultValue = 0) const;
   // "true" or "1", ignoring case.
   bool IsTrue() const;
