@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/ws_string.h"
 #include "packet/xml_document.h"
@@ -62,4 +63,11 @@ class Condition {
 // Builds the node for one element: the element name picks the kind ("conditions"
 // and "and" are AND nodes). An unknown name raises kWsXmlUnknown; nesting deeper
 // than ConditionTree::kMaxDepth raises kWsXmlUnreadable.
-Condition* CreateCondition(pugi::xml_node element, ConditionTree* owner);
+// Nodes live in their tree's arena (condition_arena.h): a node pointer
+// destroys its node and leaves the memory to the tree.
+struct DestroyCondition {
+  void operator()(Condition* node) const { node->~Condition(); }
+};
+using ConditionPtr = std::unique_ptr<Condition, DestroyCondition>;
+
+ConditionPtr CreateCondition(pugi::xml_node element, ConditionTree* owner);

@@ -1,14 +1,16 @@
 // The logical nodes: AND ("conditions", "and") and OR ("or") over child conditions.
 #pragma once
 
-#include <memory>
-#include <vector>
+#include <span>
 
 #include "rules/condition.h"
+
+using ConditionChildren = std::span<const ConditionPtr>;
 
 class OperatorCondition : public Condition {
  public:
   OperatorCondition(ConditionKind kind, ConditionTree* owner) : Condition(kind, owner) {}
+  ~OperatorCondition() override;
 
   // Every child is evaluated, even after the outcome is known, so each holds
   // its value and records its required items. The first deciding child (false
@@ -18,8 +20,9 @@ class OperatorCondition : public Condition {
   // Builds one child per element child in document order; text and comments are ignored.
   void Load(pugi::xml_node element) override;
 
-  const std::vector<std::unique_ptr<Condition>>& Children() const { return children_; }
+  ConditionChildren Children() const { return ConditionChildren(children_, count_); }
 
  private:
-  std::vector<std::unique_ptr<Condition>> children_;
+  ConditionPtr* children_ = nullptr;  // in the tree's arena
+  size_t count_ = 0;
 };

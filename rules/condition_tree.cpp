@@ -32,17 +32,22 @@ bool NameIs(const wchar_t* name, const wchar_t* expected) {
   return SameName(name, expected);
 }
 
-std::unique_ptr<Condition> NewCondition(const wchar_t* name, ConditionTree* owner) {
+template <class Node, class... Args>
+ConditionPtr Make(ConditionTree* owner, Args... args) {
+  return ConditionPtr(owner->Arena().Make<Node>(args..., owner));
+}
+
+ConditionPtr NewCondition(const wchar_t* name, ConditionTree* owner) {
   if (NameIs(name, L"conditions") || NameIs(name, L"and")) {
-    return std::make_unique<OperatorCondition>(kConditionAnd, owner);
+    return Make<OperatorCondition>(owner, kConditionAnd);
   }
-  if (NameIs(name, L"or")) return std::make_unique<OperatorCondition>(kConditionOr, owner);
-  if (NameIs(name, L"product")) return std::make_unique<ProductCondition>(owner);
-  if (NameIs(name, L"distribution")) return std::make_unique<DistributionCondition>(owner);
-  if (NameIs(name, L"suite")) return std::make_unique<SuiteCondition>(owner);
-  if (NameIs(name, L"package")) return std::make_unique<PackageCondition>(owner);
-  if (NameIs(name, L"operatingSystem")) return std::make_unique<OperatingSystemCondition>(owner);
-  if (NameIs(name, L"msi")) return std::make_unique<MsiCondition>(owner);
+  if (NameIs(name, L"or")) return Make<OperatorCondition>(owner, kConditionOr);
+  if (NameIs(name, L"product")) return Make<ProductCondition>(owner);
+  if (NameIs(name, L"distribution")) return Make<DistributionCondition>(owner);
+  if (NameIs(name, L"suite")) return Make<SuiteCondition>(owner);
+  if (NameIs(name, L"package")) return Make<PackageCondition>(owner);
+  if (NameIs(name, L"operatingSystem")) return Make<OperatingSystemCondition>(owner);
+  if (NameIs(name, L"msi")) return Make<MsiCondition>(owner);
   throw WsStatus(kWsXmlUnknown);
 }
 
@@ -81,16 +86,16 @@ IRulesEngine& Condition::Engine() const {
   return owner_->Engine();
 }
 
-Condition* CreateCondition(pugi::xml_node element, ConditionTree* owner) {
+ConditionPtr CreateCondition(pugi::xml_node element, ConditionTree* owner) {
   DepthGuard depth(owner->BuildDepth());
-  std::unique_ptr<Condition> node = NewCondition(element.name(), owner);
+  ConditionPtr node = NewCondition(element.name(), owner);
   node->Condition::Load(element);
   node->Load(element);
-  return node.release();
+  return node;
 }
 
 ConditionTree::ConditionTree(IRulesEngine* engine, pugi::xml_node conditions) : engine_(engine) {
-  if (IsNode(conditions)) root_.reset(CreateCondition(conditions, this));
+  if (IsNode(conditions)) root_ = CreateCondition(conditions, this);
 }
 
 ConditionTree::~ConditionTree() = default;

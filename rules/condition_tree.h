@@ -10,6 +10,7 @@
 
 #include "packet/xml_document.h"
 #include "rules/condition.h"
+#include "rules/condition_arena.h"
 
 class InstallerInfo;
 class IRulesEngine;
@@ -68,12 +69,14 @@ class ConditionTree {
   // Used by the installer conditions while they evaluate.
   void AddRequiredItem(ConditionKind kind, const InstallerInfo* record, int32_t requirement);
 
-  // Nesting bookkeeping of CreateCondition.
+  // Nesting bookkeeping of CreateCondition, and where it makes the nodes.
   int& BuildDepth() { return build_depth_; }
+  ConditionArena& Arena() { return arena_; }
 
  private:
   IRulesEngine* engine_;
-  std::unique_ptr<Condition> root_;
+  ConditionArena arena_;  // declared before the nodes, which go first
+  ConditionPtr root_;
   RequiredItems required_products_;
   RequiredItems required_distributions_;
   RequiredItems required_suites_;

@@ -160,7 +160,7 @@ class Classifier {
     }
   }
 
-  const std::vector<std::unique_ptr<Condition>>& children_;
+  ConditionChildren children_;
   Lists lists_;
   size_t count_ = 0;
   size_t limit_ = 0;
