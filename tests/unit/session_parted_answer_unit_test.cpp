@@ -338,19 +338,43 @@ TEST_F(SessionPartedAnswerTest, BothReadingsAgree) {
 }
 
 TEST_F(SessionPartedAnswerTest, MessageLanguage) {
-  const std::string answer =
-      Answer(Note("m", "",
-                  Message("9", "en1") + Message("7", "de1") + Message("x", "bad") +
-                      Message("7", "de2") + Message("9", "en2")) +
-             Note("none", "", Message("12", "it") + Message("", "empty")));
+  const std::string mixed = Message("9", "en1") + Message("7", "de1") + Message("x", "bad") +
+                            Message("7", "de2") + Message("9", "en2");
+  // Only the message read is parsed again where the "lang" values can be
+  // taken as they stand; the others must come out the same.
   const struct {
+    const char* name;
+    std::string messages;
     uint32_t language;
     const char* title;
-  } rows[] = {{9, "m: title=en2 "}, {7, "m: title=de2 "}, {12, "m: title=en1 "}};
+  } rows[] = {
+      {"English", mixed, 9, "m: title=en2 "},
+      {"the last in the language", mixed, 7, "m: title=de2 "},
+      {"the first English otherwise", mixed, 12, "m: title=en1 "},
+      {"none chosen", Message("12", "it") + Message("", "empty"), 9, "m: title= "},
+      {"hexadecimal", Message("9", "en") + Message("0x7", "hex"), 7, "m: title=hex "},
+      {"a reference", Message("9", "en") + Message("&#55;", "ref"), 7, "m: title=ref "},
+      {"a tab", Message("9", "en") + Message("\t7", "tab"), 7, "m: title=en "},
+      {"beyond ASCII", Message("9", "en") + Message("\xD9\xA7", "arabic"), 7, "m: title=en "},
+      {"the first of two lang attributes",
+       "<message lang='7' lang='9'><title>two</title></message>" + Message("9", "en"), 7,
+       "m: title=two "},
+      {"nested deeper, commented, other children",
+       "<group>" + Message("7", "deep") + "</group><!-- " + Message("7", "comment") + " -->" +
+           Message("9", "en") + "<note lang='7'/>",
+       7, "m: title=en "},
+      {"empty message", "<message lang='7'/>" + Message("9", "en"), 7, "m: title= "},
+      {"sections and references inside",
+       Message("7", "<![CDATA[a<b]]> &amp; c",
+               "<displayNames><displayName>n</displayName>"
+               "</displayNames>"),
+       7, "m: title=a<b "},
+  };
   for (const auto& row : rows) {
-    const std::string name = "language " + std::to_string(row.language);
-    const Outcome outcome = ReadBothWays(name, answer, row.language);
-    EXPECT_NE(outcome.state.find(row.title), std::string::npos) << name << "\n" << outcome.state;
+    const Outcome outcome =
+        ReadBothWays(row.name, Answer(Note("m", "", row.messages)), row.language);
+    EXPECT_NE(outcome.state.find(row.title), std::string::npos) << row.name << "\n"
+                                                                << outcome.state;
   }
 }
 
