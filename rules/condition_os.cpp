@@ -11,9 +11,9 @@ namespace {
 
 // A version attribute: absent or empty reads 0.0.0.0; text that gives no field is an error.
 VersionNumber ReadVersion(pugi::xml_node element, const wchar_t* name) {
-  const WsString text = GetAttribute(element, name);
+  const wchar_t* text = FindAttribute(element, name).value();  // read in place
   VersionNumber version(text);
-  if (!text.empty() && !version.IsValid()) throw WsStatus(kWsXmlBadValue);
+  if (*text != 0 && !version.IsValid()) throw WsStatus(kWsXmlBadValue);
   return version;
 }
 
@@ -21,7 +21,9 @@ VersionNumber ReadVersion(pugi::xml_node element, const wchar_t* name) {
 void ReadInteger(pugi::xml_node element, const wchar_t* name, int32_t& out) {
   if (!HasAttribute(element, name)) return;
   uint32_t value = 0;
-  if (!GetAttribute(element, name).ToUInt32(value)) throw WsStatus(kWsXmlBadValue);
+  if (!WsString::ParseUInt32(FindAttribute(element, name).value(), value)) {
+    throw WsStatus(kWsXmlBadValue);
+  }
   out = static_cast<int32_t>(value);
 }
 
