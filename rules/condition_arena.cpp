@@ -5,9 +5,10 @@
 
 namespace {
 
-// A block, header included, stays within the sizes the C library's allocator
-// keeps ready per thread; most trees fit in one.
-constexpr size_t kBlockBytes = 1024;
+// A block, header included, stays below the sizes the C library's allocator
+// treats as large (whose requests make it tidy up all its small free blocks
+// first); most trees fit in one.
+constexpr size_t kBlockBytes = 1000;
 constexpr size_t kHeaderBytes = alignof(std::max_align_t);
 
 size_t Padding(const char* at, size_t align) {
