@@ -60,9 +60,6 @@ class Condition {
   bool last_result_ = false;
 };
 
-// Builds the node for one element: the element name picks the kind ("conditions"
-// and "and" are AND nodes). An unknown name raises kWsXmlUnknown; nesting deeper
-// than ConditionTree::kMaxDepth raises kWsXmlUnreadable.
 // Nodes live in their tree's arena (condition_arena.h): a node pointer
 // destroys its node and leaves the memory to the tree.
 struct DestroyCondition {
@@ -70,4 +67,7 @@ struct DestroyCondition {
 };
 using ConditionPtr = std::unique_ptr<Condition, DestroyCondition>;
 
+// Builds the node for one element, in the owner's arena: the element name picks
+// the kind ("conditions" and "and" are AND nodes). An unknown name raises
+// kWsXmlUnknown; nesting deeper than ConditionTree::kMaxDepth raises kWsXmlUnreadable.
 ConditionPtr CreateCondition(pugi::xml_node element, ConditionTree* owner);
